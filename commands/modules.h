@@ -1,0 +1,15 @@
+// The command modules, one per core module. Each returns its table in the
+// order its commands are registered.
+#pragma once
+
+#include <vector>
+
+#include "commands/table.h"
+
+std::vector<CommandSpec> IoCommands();
+std::vector<CommandSpec> SceneCommands();
+std::vector<CommandSpec> ImageCommands();
+std::vector<CommandSpec> CImageCommands();
+std::vector<CommandSpec> CurveCommands();
+std::vector<CommandSpec> FilteringCommands();
+std::vector<CommandSpec> RadiometricCommands();

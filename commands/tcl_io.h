@@ -1,0 +1,10 @@
+// The hand-made "c_" commands, grouped by the part of the program they serve.
+// IoCommands() in tcl_io.cpp joins them into the module's table.
+#pragma once
+
+#include <vector>
+
+#include "commands/table.h"
+
+std::vector<CommandSpec> IoPhotoCommands();   // photo bridge and scene values
+std::vector<CommandSpec> IoCurveCommands();   // curves and lists

@@ -1,0 +1,39 @@
+// The lowest layer of the core: zero-filled arrays that never come back
+// null, the two reporting routines, and a swap.
+//
+// Error writes "Error:<msg> in <function>" on standard error and then throws
+// FatalError instead of ending the process: the command layer turns it into
+// a failed command, so a mistyped file name or an absurd size never costs
+// the user the work held in the rest of the session.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+struct FatalError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Zero-filled arrays released with free(). Error on exhaustion.
+char *AllocCharArray(int n);
+unsigned char *AllocUCharArray(int n);
+unsigned short *AllocUShortArray(int n);
+int *AllocIntArray(int n);
+float *AllocFloatArray(int n);
+double *AllocDoubleArray(int n);
+
+// Reports "Error:<msg> in <func>" on standard error and throws FatalError
+// carrying the same text (without the newline).
+[[noreturn]] void Error(const char *msg, const char *func);
+// "Error:<msg> in <func>" for callers that build the message at run time.
+[[noreturn]] void Error(const std::string &msg, const char *func);
+
+// Writes "Warning:<msg> in <func>" on standard output and returns.
+void Warning(const char *msg, const char *func);
+
+void Change(int *a, int *b);
+
+// Element count of an nx*ny*nz box, or Error (naming func) when a side is
+// not positive or the product does not fit a 32-bit index.
+int CheckedVoxelCount(long long nx, long long ny, long long nz, const char *func);
