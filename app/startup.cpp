@@ -28,6 +28,7 @@ const char zWaitForever[] =
 
 static const char kTclLibrary[] = ORVANE_TCL_LIBRARY;
 static const char kTkLibrary[] = ORVANE_TK_LIBRARY;
+static const char kAutoPath[] = ORVANE_TCL_LIBRARY " " ORVANE_TK_LIBRARY " " ORVANE_BWIDGET_LIBRARY;
 
 int Et_CheckTclVersion(Tcl_Interp *interp) {
   if (Tcl_PkgRequire(interp, "Tcl", TCL_PATCH_LEVEL, 1) != nullptr) return TCL_OK;
@@ -64,6 +65,10 @@ int Et_PrepareInterp(Tcl_Interp *interp, bool withTk) {
   Tcl_Eval(interp, zBgerror);
   if (Tcl_Init(interp) != TCL_OK) return TCL_ERROR;
   Tcl_GlobalEval(interp, "set dir $tcl_library;source $dir/tclIndex;unset dir");
+  // Packages are searched only where the store holds them: every package
+  // index elsewhere on the machine would name scripts that source cannot
+  // serve.
+  Tcl_SetVar(interp, "auto_path", kAutoPath, TCL_GLOBAL_ONLY);
   if (withTk) {
     if (Tk_Init(interp) != TCL_OK) return TCL_ERROR;
     Tcl_StaticPackage(interp, "Tk", Tk_Init, nullptr);

@@ -7,10 +7,15 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/setup.sh" "$top/build"
 "$top/tools/setup.sh" "$top/build-asan" -DORVANE_SANITIZE=ON
 
-# One virtual display for the tests that need Tk.
+# One virtual display for the tests that need Tk, with an authorisation
+# cookie so that Tk's send (which refuses an open server) can drive the
+# running program.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   display=:$(( 200 + RANDOM % 100 ))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  export XAUTHORITY=$top/build/test.xauth
+  rm -f "$XAUTHORITY"
+  xauth -q -f "$XAUTHORITY" add "$display" . "$(mcookie)"
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
   xvfb=$!
   trap 'kill $xvfb 2>/dev/null || true' EXIT
   export DISPLAY=$display
