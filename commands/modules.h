@@ -13,3 +13,6 @@ std::vector<CommandSpec> CImageCommands();
 std::vector<CommandSpec> CurveCommands();
 std::vector<CommandSpec> FilteringCommands();
 std::vector<CommandSpec> RadiometricCommands();
+std::vector<CommandSpec> PlaneCommands();
+std::vector<CommandSpec> GeometryCommands();
+std::vector<CommandSpec> ContextCommands();

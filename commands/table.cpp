@@ -10,7 +10,8 @@ const std::vector<CommandSpec> &AllCommands() {
   static const std::vector<CommandSpec> table = [] {
     std::vector<CommandSpec> all;
     for (auto module : {IoCommands, SceneCommands, ImageCommands, CImageCommands, CurveCommands,
-                        FilteringCommands, RadiometricCommands}) {
+                        FilteringCommands, RadiometricCommands, PlaneCommands, GeometryCommands,
+                        ContextCommands}) {
       for (CommandSpec &spec : module()) all.push_back(std::move(spec));
     }
     return all;

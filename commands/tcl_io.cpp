@@ -4,7 +4,7 @@
 
 std::vector<CommandSpec> IoCommands() {
   std::vector<CommandSpec> all;
-  for (auto group : {IoPhotoCommands, IoCurveCommands}) {
+  for (auto group : {IoPhotoCommands, IoCurveCommands, IoPlaneCommands, IoContextCommands}) {
     for (CommandSpec &spec : group()) all.push_back(std::move(spec));
   }
   return all;

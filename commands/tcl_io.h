@@ -8,3 +8,5 @@
 
 std::vector<CommandSpec> IoPhotoCommands();   // photo bridge and scene values
 std::vector<CommandSpec> IoCurveCommands();   // curves and lists
+std::vector<CommandSpec> IoPlaneCommands();   // cut planes
+std::vector<CommandSpec> IoContextCommands(); // viewing context and z-buffer
