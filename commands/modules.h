@@ -16,3 +16,8 @@ std::vector<CommandSpec> RadiometricCommands();
 std::vector<CommandSpec> PlaneCommands();
 std::vector<CommandSpec> GeometryCommands();
 std::vector<CommandSpec> ContextCommands();
+std::vector<CommandSpec> Segmentation3Commands();
+std::vector<CommandSpec> Radiometric3Commands();
+std::vector<CommandSpec> Mathematics3Commands();
+std::vector<CommandSpec> Analysis3Commands();
+std::vector<CommandSpec> AnalysisCommands();

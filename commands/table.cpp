@@ -11,7 +11,8 @@ const std::vector<CommandSpec> &AllCommands() {
     std::vector<CommandSpec> all;
     for (auto module : {IoCommands, SceneCommands, ImageCommands, CImageCommands, CurveCommands,
                         FilteringCommands, RadiometricCommands, PlaneCommands, GeometryCommands,
-                        ContextCommands}) {
+                        ContextCommands, Segmentation3Commands, Radiometric3Commands,
+                        Mathematics3Commands, Analysis3Commands, AnalysisCommands}) {
       for (CommandSpec &spec : module()) all.push_back(std::move(spec));
     }
     return all;
