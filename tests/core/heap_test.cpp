@@ -29,14 +29,6 @@ static void ExpectConsistent(const Heap &H) {
   EXPECT_EQ(queued, H.last + 1);
 }
 
-TEST(Heap, PositionArithmetic) {
-  EXPECT_EQ(dad(1), 0);
-  EXPECT_EQ(dad(2), 0);
-  EXPECT_EQ(dad(6), 2);
-  EXPECT_EQ(leftson(2), 5);
-  EXPECT_EQ(rightson(2), 6);
-}
-
 TEST(Heap, CheapestFirst) {
   std::vector<int> cost{5, 3, 3, 1};
   auto H = CreateHeap(4, &cost);
