@@ -114,6 +114,17 @@ struct PgmReader {
       if (line.empty() || line[0] != '#') return line;
     }
   }
+  // The blank-separated words from the cursor on.
+  long long CountWords() const {
+    long long count = 0;
+    bool inWord = false;
+    for (size_t i = pos; i < text.size(); i++) {
+      bool blank = IsBlank(text[i]);
+      if (!blank && !inWord) count++;
+      inWord = !blank;
+    }
+    return count;
+  }
   [[noreturn]] void Truncated(long long expected, long long found, const char *unit) {
     Error(std::string("Truncated image file ") + filename + ": expected " +
               std::to_string(expected) + " " + unit + ", found " + std::to_string(found),
@@ -141,34 +152,39 @@ std::unique_ptr<Image> ReadImage(const char *filename) {
     Error(std::string("Invalid maximum value line \"") + maxLine + "\" in image file " + filename,
           "ReadImage");
   }
-  auto img = CreateImage(ncols, nrows);
   const long long n = static_cast<long long>(ncols) * nrows;
+  const long long have = static_cast<long long>(text.size() - in.pos);
+  // Short files are refused before the image is allocated: the header of a
+  // damaged file may promise far more than the file holds.
   if (magic == "P5") {
     const int bytesPerPixel = maxval > 255 ? 2 : 1;
     const long long need = n * bytesPerPixel;
-    const long long have = static_cast<long long>(text.size() - in.pos);
     if (have < need) in.Truncated(need, have, "bytes of pixel data");
+    auto img = CreateImage(ncols, nrows);
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text.data() + in.pos);
     if (bytesPerPixel == 1) {
       for (long long i = 0; i < n; i++) img->val[i] = p[i];
     } else {
       for (long long i = 0; i < n; i++) img->val[i] = p[2 * i] << 8 | p[2 * i + 1];
     }
-  } else {
-    const char *s = text.c_str();
-    for (long long i = 0; i < n; i++) {
-      in.SkipBlanks();
-      if (in.AtEnd()) in.Truncated(n, i, "pixel values");
-      char *end = nullptr;
-      long v = strtol(s + in.pos, &end, 10);
-      if (end == s + in.pos) {
-        Error(std::string("Malformed pixel value in image file ") + filename + " after " +
-                  std::to_string(i) + " values",
-              "ReadImage");
-      }
-      in.pos = static_cast<size_t>(end - s);
-      img->val[i] = static_cast<int>(v);
+    return img;
+  }
+  // n plain values take at least 2n - 1 characters.
+  if (have < 2 * n - 1) in.Truncated(n, in.CountWords(), "pixel values");
+  auto img = CreateImage(ncols, nrows);
+  const char *s = text.c_str();
+  for (long long i = 0; i < n; i++) {
+    in.SkipBlanks();
+    if (in.AtEnd()) in.Truncated(n, i, "pixel values");
+    char *end = nullptr;
+    long v = strtol(s + in.pos, &end, 10);
+    if (end == s + in.pos) {
+      Error(std::string("Malformed pixel value in image file ") + filename + " after " +
+                std::to_string(i) + " values",
+            "ReadImage");
     }
+    in.pos = static_cast<size_t>(end - s);
+    img->val[i] = static_cast<int>(v);
   }
   return img;
 }
@@ -229,14 +245,15 @@ std::unique_ptr<Image> ConvertToNbits(const Image *img, int N) {
     hi = std::max(hi, v);
   }
   if (!any || lo == hi) return out;
-  const int top = static_cast<int>((1LL << N) - 1);
-  const double scale = static_cast<double>(top) / (static_cast<double>(hi) - lo);
+  const long long top = (1LL << N) - 1;
+  const long long range = static_cast<long long>(hi) - lo;
   const size_t n = img->val.size();
+  // In integers the truncation is exact: (v - lo) * top < 2^32 * 2^31.
   for (size_t p = 0; p < n; p++) {
     int v = img->val[p];
     if (v == kImageMinusInfinity) out->val[p] = 0;
-    else if (v == kImageInfinity) out->val[p] = top;
-    else out->val[p] = static_cast<int>((static_cast<double>(v) - lo) * scale);
+    else if (v == kImageInfinity) out->val[p] = static_cast<int>(top);
+    else out->val[p] = static_cast<int>((static_cast<long long>(v) - lo) * top / range);
   }
   return out;
 }
@@ -386,7 +403,9 @@ std::unique_ptr<Image> InputSeeds(int ncols, int nrows, const char *seeds) {
   auto img = CreateImage(ncols, nrows);
   std::vector<long> v = IntegersOfText(seeds);
   if (v.empty()) Error("Seed list is empty", "InputSeeds");
-  if (v[0] < 0) Error("Seed count " + std::to_string(v[0]) + " is negative", "InputSeeds");
+  if (v[0] < 0 || v[0] > INT_MAX) {
+    Error("Seed count " + std::to_string(v[0]) + " is invalid", "InputSeeds");
+  }
   const long long need = 1 + 3LL * v[0];
   if (static_cast<long long>(v.size()) < need) {
     Error("Seed list holds " + std::to_string(v.size()) + " integers, expected " +

@@ -4,47 +4,16 @@
 #include "core/cimage.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/common.h"
+#include "support/fatal.h"
+#include "support/files.h"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/orvane_cimage_XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf " + path_).c_str()); }
-  std::string File(const std::string &name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-std::string ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-template <class F>
-std::string FailureOf(F f) {
-  try {
-    f();
-  } catch (const FatalError &e) {
-    return e.what();
-  }
-  return "";
-}
 
 // A colour image from rows of {r, g, b} triples.
 std::unique_ptr<CImage> MakeCImage(int ncols, int nrows, const std::vector<std::vector<int>> &px) {
@@ -85,7 +54,7 @@ TEST(WriteCImage, HeaderAndLowBytesReadBackIndependently) {
   auto c = MakeCImage(2, 2, {{0, 128, 255}, {300, -1, 256}, {1, 2, 3}, {65, 66, 67}});
   std::string f = dir.File("a.ppm");
   WriteCImage(c.get(), f.c_str());
-  std::string file = ReadFile(f);
+  std::string file = ReadTestFile(f);
   EXPECT_EQ(file.substr(0, 11), "P6\n2 2\n255\n");
   Ppm p = ParsePpm(file);
   EXPECT_EQ(p.ncols, 2);
@@ -98,20 +67,13 @@ TEST(WriteCImage, HeaderAndLowBytesReadBackIndependently) {
 TEST(WriteCImage, FailedWriteKeepsTheOldFile) {
   TempDir dir;
   std::string f = dir.File("a.ppm");
-  { std::ofstream(f) << "old"; }
+  WriteTestFile(f, "old");
   auto big = CreateCImage(100, 100);  // 30000 bytes of pixels
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 500;
-  setrlimit(RLIMIT_FSIZE, &small);
-  std::string msg = FailureOf([&] { WriteCImage(big.get(), f.c_str()); });
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
+  std::string msg;
+  WithFileSizeLimit(500, [&] { msg = FatalText([&] { WriteCImage(big.get(), f.c_str()); }); });
   EXPECT_EQ(msg.rfind("Error:Cannot write " + f, 0), 0u) << msg;
-  EXPECT_EQ(ReadFile(f), "old");
-  EXPECT_EQ(FailureOf([&] { WriteCImage(big.get(), dir.File("x/y.ppm").c_str()); }),
+  EXPECT_EQ(ReadTestFile(f), "old");
+  EXPECT_EQ(FatalText([&] { WriteCImage(big.get(), dir.File("x/y.ppm").c_str()); }),
             "Error:Cannot open " + dir.File("x/y.ppm") + " in WriteCImage");
 }
 
@@ -213,7 +175,7 @@ TEST(BlendImages, WeightedSumPerBandTruncated) {
   EXPECT_EQ(Pixel(*out, 0), (std::vector<int>{5, 10, 15}));
   EXPECT_EQ(Pixel(*out, 1), (std::vector<int>{62, 12, 7}));
   auto small = CreateCImage(1, 1);
-  EXPECT_EQ(FailureOf([&] { BlendImages(a.get(), small.get(), 1, 1); }),
+  EXPECT_EQ(FatalText([&] { BlendImages(a.get(), small.get(), 1, 1); }),
             "Error:Images differ in size (2 x 1 and 1 x 1) in BlendImages");
 }
 
@@ -223,8 +185,8 @@ TEST(CImageBands, CopyConvertGetBand) {
   c->C[0]->val[0] = 99;
   EXPECT_EQ(Pixel(*copy, 0), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(GetBand(c.get(), 2)->val, (std::vector<int>{3, 6}));
-  EXPECT_EQ(FailureOf([&] { GetBand(c.get(), 3); }), "Error:Band 3 is not 0, 1 or 2 in GetBand");
-  EXPECT_EQ(FailureOf([&] { GetBand(c.get(), -1); }), "Error:Band -1 is not 0, 1 or 2 in GetBand");
+  EXPECT_EQ(FatalText([&] { GetBand(c.get(), 3); }), "Error:Band 3 is not 0, 1 or 2 in GetBand");
+  EXPECT_EQ(FatalText([&] { GetBand(c.get(), -1); }), "Error:Band -1 is not 0, 1 or 2 in GetBand");
   auto img = CreateImage(2, 1);
   img->val = {7, 8};
   auto three = Convert2CImage(img.get());
@@ -248,6 +210,6 @@ TEST(CImageBands, RoiScaleOverlayPerBand) {
   EXPECT_EQ(Pixel(*over, 0), (std::vector<int>{0, 0, 0}));
   EXPECT_EQ(Pixel(*over, 2), (std::vector<int>{3, 4, 4}));
   auto wrong = CreateImage(1, 2);
-  EXPECT_EQ(FailureOf([&] { COverlayAlphaImage(c.get(), wrong.get()); }),
+  EXPECT_EQ(FatalText([&] { COverlayAlphaImage(c.get(), wrong.get()); }),
             "Error:Images differ in size (2 x 2 and 1 x 2) in OverlayAlphaImage");
 }

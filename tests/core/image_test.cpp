@@ -4,80 +4,20 @@
 #include "core/image.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/common.h"
+#include "support/fatal.h"
+#include "support/files.h"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/orvane_image_XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf " + path_).c_str()); }
-  std::string File(const std::string &name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-void WriteFile(const std::string &path, const std::string &bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-// A string literal with its embedded NUL bytes, without the terminator.
-template <size_t N>
-std::string Bytes(const char (&s)[N]) {
-  return std::string(s, N - 1);
-}
-
-std::string ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::unique_ptr<Image> MakeImage(int ncols, int nrows, std::vector<int> values) {
   auto img = CreateImage(ncols, nrows);
   img->val = std::move(values);
   return img;
-}
-
-// The message of the FatalError that f throws ("" when it does not throw).
-template <class F>
-std::string FailureOf(F f) {
-  try {
-    f();
-  } catch (const FatalError &e) {
-    return e.what();
-  }
-  return "";
-}
-
-// Runs f with the process allowed to write files of at most `bytes` bytes,
-// so that writing more fails as on a full disk.
-template <class F>
-std::string FailureWithFileLimit(rlim_t bytes, F f) {
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = bytes;
-  setrlimit(RLIMIT_FSIZE, &small);
-  std::string msg = FailureOf(f);
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
-  return msg;
 }
 
 }  // namespace
@@ -86,7 +26,7 @@ std::string FailureWithFileLimit(rlim_t bytes, F f) {
 
 TEST(ReadImage, PlainWithCommentsBeforeSizeAndMaximum) {
   TempDir dir;
-  WriteFile(dir.File("a.pgm"), "P2\n# made by hand\n3 2\n# max next\n9\n1 2 3\n  4\t5\n6\n");
+  WriteTestFile(dir.File("a.pgm"), "P2\n# made by hand\n3 2\n# max next\n9\n1 2 3\n  4\t5\n6\n");
   auto img = ReadImage(dir.File("a.pgm").c_str());
   EXPECT_EQ(img->ncols, 3);
   EXPECT_EQ(img->nrows, 2);
@@ -98,14 +38,14 @@ TEST(ReadImage, RawOneBytePerPixelAndCommentBytesAfterHeader) {
   TempDir dir;
   // A comment between the magic word and the size line is skipped; once the
   // pixel data starts, "#" is just byte 35.
-  WriteFile(dir.File("a.pgm"), Bytes("P5\n# c\n2 2\n255\n#\x01\xff\x80"));
+  WriteTestFile(dir.File("a.pgm"), Bytes("P5\n# c\n2 2\n255\n#\x01\xff\x80"));
   auto img = ReadImage(dir.File("a.pgm").c_str());
   EXPECT_EQ(img->val, (std::vector<int>{35, 1, 255, 128}));
 }
 
 TEST(ReadImage, RawTwoBytesPerPixelMostSignificantFirst) {
   TempDir dir;
-  WriteFile(dir.File("a.pgm"), Bytes("P5\n3 1\n65535\n\x01\x02\xff\xff\x00\x07"));
+  WriteTestFile(dir.File("a.pgm"), Bytes("P5\n3 1\n65535\n\x01\x02\xff\xff\x00\x07"));
   auto img = ReadImage(dir.File("a.pgm").c_str());
   // 0x0102 = 258, 0xffff = 65535, 0x0007 = 7.
   EXPECT_EQ(img->val, (std::vector<int>{258, 65535, 7}));
@@ -114,37 +54,42 @@ TEST(ReadImage, RawTwoBytesPerPixelMostSignificantFirst) {
 TEST(ReadImage, TruncatedFilesFail) {
   TempDir dir;
   std::string f = dir.File("short.pgm");
-  WriteFile(f, Bytes("P5\n2 2\n255\n\x01\x02\x03"));
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }),
+  WriteTestFile(f, Bytes("P5\n2 2\n255\n\x01\x02\x03"));
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
             "Error:Truncated image file " + f +
                 ": expected 4 bytes of pixel data, found 3 in ReadImage");
-  WriteFile(f, Bytes("P5\n2 2\n1000\n\x01\x02\x03\x04\x05"));
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }),
+  WriteTestFile(f, Bytes("P5\n2 2\n1000\n\x01\x02\x03\x04\x05"));
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
             "Error:Truncated image file " + f +
                 ": expected 8 bytes of pixel data, found 5 in ReadImage");
-  WriteFile(f, "P2\n2 2\n9\n1 2 3\n");
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }),
+  WriteTestFile(f, "P2\n2 2\n9\n1 2 3\n");
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
             "Error:Truncated image file " + f + ": expected 4 pixel values, found 3 in ReadImage");
-  WriteFile(f, "P2\n2 2\n");
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }),
+  // A header promising 900 million pixels is refused without allocating them.
+  WriteTestFile(f, Bytes("P5\n30000 30000\n255\n\x01"));
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
+            "Error:Truncated image file " + f +
+                ": expected 900000000 bytes of pixel data, found 1 in ReadImage");
+  WriteTestFile(f, "P2\n2 2\n");
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
             "Error:Image file " + f + " ends before its maximum value in ReadImage");
 }
 
 TEST(ReadImage, MalformedHeadersFail) {
   TempDir dir;
   std::string f = dir.File("bad.pgm");
-  WriteFile(f, "P6\n2 2\n255\n");
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }),
+  WriteTestFile(f, "P6\n2 2\n255\n");
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
             "Error:Input image must be P2 or P5 in ReadImage");
-  WriteFile(f, "P2\nwide 2\n9\n1 2\n");
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }),
+  WriteTestFile(f, "P2\nwide 2\n9\n1 2\n");
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
             "Error:Invalid size line \"wide 2\" in image file " + f + " in ReadImage");
-  WriteFile(f, "P2\n0 2\n9\n");
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }), "Error:Invalid size 0 x 2 x 1 in ReadImage");
-  WriteFile(f, "P2\n2 1\n9\n1 x\n");
-  EXPECT_EQ(FailureOf([&] { ReadImage(f.c_str()); }),
+  WriteTestFile(f, "P2\n0 2\n9\n");
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }), "Error:Invalid size 0 x 2 x 1 in ReadImage");
+  WriteTestFile(f, "P2\n2 1\n9\n1 x\n");
+  EXPECT_EQ(FatalText([&] { ReadImage(f.c_str()); }),
             "Error:Malformed pixel value in image file " + f + " after 1 values in ReadImage");
-  EXPECT_EQ(FailureOf([&] { ReadImage(dir.File("none.pgm").c_str()); }),
+  EXPECT_EQ(FatalText([&] { ReadImage(dir.File("none.pgm").c_str()); }),
             "Error:Cannot open " + dir.File("none.pgm") + " in ReadImage");
 }
 
@@ -158,7 +103,7 @@ TEST(WriteImage, SeventeenValuesALineThenReadBack) {
   auto img = MakeImage(6, 3, v);
   std::string f = dir.File("a.pgm");
   WriteImage(img.get(), f.c_str());
-  EXPECT_EQ(ReadFile(f),
+  EXPECT_EQ(ReadTestFile(f),
             "P2\n6 3\n17\n0 1 2 3 4 -3 6 7 8 9 10 11 12 13 14 15 16 \n17 ");
   auto back = ReadImage(f.c_str());
   EXPECT_EQ(back->ncols, 6);
@@ -171,27 +116,28 @@ TEST(WriteImage, MaximumLineOfZeroAndInfiniteImages) {
   std::string f = dir.File("a.pgm");
   auto zero = CreateImage(2, 1);
   WriteImage(zero.get(), f.c_str());
-  EXPECT_EQ(ReadFile(f), "P2\n2 1\n1\n0 0 ");
+  EXPECT_EQ(ReadTestFile(f), "P2\n2 1\n1\n0 0 ");
   auto inf = MakeImage(3, 1, {9, kImageInfinity, 4});
   WriteImage(inf.get(), f.c_str());
-  EXPECT_EQ(ReadFile(f), "P2\n3 1\n10\n9 10 4 ");
+  EXPECT_EQ(ReadTestFile(f), "P2\n3 1\n10\n9 10 4 ");
   auto negative = MakeImage(2, 1, {-5, -2});
   WriteImage(negative.get(), f.c_str());
-  EXPECT_EQ(ReadFile(f), "P2\n2 1\n-2\n-5 -2 ");
+  EXPECT_EQ(ReadTestFile(f), "P2\n2 1\n-2\n-5 -2 ");
 }
 
 TEST(WriteImage, FailedWriteKeepsTheOldFile) {
   TempDir dir;
   std::string f = dir.File("a.pgm");
-  WriteFile(f, "old contents");
+  WriteTestFile(f, "old contents");
   auto big = CreateImage(200, 200);  // about 80 kB of text
-  std::string msg = FailureWithFileLimit(1000, [&] { WriteImage(big.get(), f.c_str()); });
+  std::string msg;
+  WithFileSizeLimit(1000, [&] { msg = FatalText([&] { WriteImage(big.get(), f.c_str()); }); });
   EXPECT_EQ(msg.rfind("Error:Cannot write " + f, 0), 0u) << msg;
-  EXPECT_EQ(ReadFile(f), "old contents");
-  EXPECT_EQ(FailureOf([&] { WriteImage(big.get(), dir.File("no/such.pgm").c_str()); }),
+  EXPECT_EQ(ReadTestFile(f), "old contents");
+  EXPECT_EQ(FatalText([&] { WriteImage(big.get(), dir.File("no/such.pgm").c_str()); }),
             "Error:Cannot open " + dir.File("no/such.pgm") + " in WriteImage");
   // Nothing but the old file is left behind.
-  EXPECT_EQ(std::system(("test $(ls " + dir.File("") + " | wc -l) -eq 1").c_str()), 0);
+  EXPECT_EQ(std::system(("test $(ls " + dir.path() + " | wc -l) -eq 1").c_str()), 0);
 }
 
 // ---- values ----
@@ -219,11 +165,18 @@ TEST(ConvertToNbits, LinearOntoTheRangeIgnoringMarkers) {
   EXPECT_EQ(out->val, (std::vector<int>{0, 127, 255, 0, 255, 191}));
   auto one = ConvertToNbits(img.get(), 1);
   EXPECT_EQ(one->val, (std::vector<int>{0, 0, 1, 0, 1, 0}));
+  // Range 7: 1 -> trunc(255/7) = 36, 6 -> trunc(1530/7) = 218, 7 -> 255 exactly.
+  auto seven = MakeImage(4, 1, {0, 1, 6, 7});
+  EXPECT_EQ(ConvertToNbits(seven.get(), 8)->val, (std::vector<int>{0, 36, 218, 255}));
+  // 31 bits over the whole int range: the top value is INT_MAX.
+  auto wide = MakeImage(3, 1, {INT_MIN + 1, 0, INT_MAX - 1});
+  EXPECT_EQ(ConvertToNbits(wide.get(), 31)->val,
+            (std::vector<int>{0, 1073741823, 2147483647}));
   auto flat = MakeImage(3, 1, {7, 7, kImageInfinity});
   EXPECT_EQ(ConvertToNbits(flat.get(), 8)->val, (std::vector<int>{0, 0, 0}));
-  EXPECT_EQ(FailureOf([&] { ConvertToNbits(img.get(), 0); }),
+  EXPECT_EQ(FatalText([&] { ConvertToNbits(img.get(), 0); }),
             "Error:Number of bits 0 is not between 1 and 31 in ConvertToNbits");
-  EXPECT_EQ(FailureOf([&] { ConvertToNbits(img.get(), 32); }),
+  EXPECT_EQ(FatalText([&] { ConvertToNbits(img.get(), 32); }),
             "Error:Number of bits 32 is not between 1 and 31 in ConvertToNbits");
 }
 
@@ -267,9 +220,9 @@ TEST(Frames, AddThenRemoveGivesTheImageBack) {
   auto back = RemFrame(framed.get(), 1);
   EXPECT_EQ(back->val, img->val);
   EXPECT_EQ(back->ncols, 2);
-  EXPECT_EQ(FailureOf([&] { RemFrame(framed.get(), 2); }),
+  EXPECT_EQ(FatalText([&] { RemFrame(framed.get(), 2); }),
             "Error:Frame size 2 leaves nothing of a 4 x 3 image in RemFrame");
-  EXPECT_EQ(FailureOf([&] { AddFrame(img.get(), -1, 0); }),
+  EXPECT_EQ(FatalText([&] { AddFrame(img.get(), -1, 0); }),
             "Error:Frame size -1 is negative in AddFrame");
 }
 
@@ -312,9 +265,9 @@ TEST(PaintCircle, RadiusComparedWithTruncatedSquare) {
 
 TEST(PaintCircle, CentreOutsideFails) {
   auto img = CreateImage(3, 2);
-  EXPECT_EQ(FailureOf([&] { PaintCircle(img.get(), 6, 1, 1); }),
+  EXPECT_EQ(FatalText([&] { PaintCircle(img.get(), 6, 1, 1); }),
             "Error:Pixel address 6 is outside the 3 x 2 image in PaintCircle");
-  EXPECT_EQ(FailureOf([&] { PaintCircle(img.get(), -1, 1, 1); }),
+  EXPECT_EQ(FatalText([&] { PaintCircle(img.get(), -1, 1, 1); }),
             "Error:Pixel address -1 is outside the 3 x 2 image in PaintCircle");
   EXPECT_EQ(img->val, std::vector<int>(6, 0));
 }
@@ -332,13 +285,13 @@ TEST(DrawPath, FollowsPredecessorsToTheRoot) {
 
 TEST(DrawPath, BadMapsAndAddressesFail) {
   auto img = CreateImage(2, 2);
-  EXPECT_EQ(FailureOf([&] { DrawPath(img.get(), {-1, 0, 1}, 2, 1); }),
+  EXPECT_EQ(FatalText([&] { DrawPath(img.get(), {-1, 0, 1}, 2, 1); }),
             "Error:Predecessor map holds 3 entries for a 2 x 2 image in DrawPath");
-  EXPECT_EQ(FailureOf([&] { DrawPath(img.get(), {-1, 0, 1, 2}, 4, 1); }),
+  EXPECT_EQ(FatalText([&] { DrawPath(img.get(), {-1, 0, 1, 2}, 4, 1); }),
             "Error:Pixel address 4 is outside the 2 x 2 image in DrawPath");
-  EXPECT_EQ(FailureOf([&] { DrawPath(img.get(), {-1, 7, 1, 2}, 1, 1); }),
+  EXPECT_EQ(FatalText([&] { DrawPath(img.get(), {-1, 7, 1, 2}, 1, 1); }),
             "Error:Predecessor 7 is outside the 2 x 2 image in DrawPath");
-  EXPECT_EQ(FailureOf([&] { DrawPath(img.get(), {1, 2, 0, -1}, 0, 1); }),
+  EXPECT_EQ(FatalText([&] { DrawPath(img.get(), {1, 2, 0, -1}, 0, 1); }),
             "Error:Predecessor map has a cycle in DrawPath");
 }
 
@@ -346,9 +299,9 @@ TEST(InputSeeds, TriplesWithInvalidPositionsSkipped) {
   auto img = InputSeeds(3, 2, "3, 0,0,5, 2,1,7, 3,0,9");
   EXPECT_EQ(img->val, (std::vector<int>{5, 0, 0, 0, 0, 7}));
   EXPECT_EQ(InputSeeds(2, 1, "1 1 0 4")->val, (std::vector<int>{0, 4}));
-  EXPECT_EQ(FailureOf([&] { InputSeeds(3, 2, "2,0,0,1,1"); }),
+  EXPECT_EQ(FatalText([&] { InputSeeds(3, 2, "2,0,0,1,1"); }),
             "Error:Seed list holds 5 integers, expected 7 in InputSeeds");
-  EXPECT_EQ(FailureOf([&] { InputSeeds(3, 2, ""); }), "Error:Seed list is empty in InputSeeds");
+  EXPECT_EQ(FatalText([&] { InputSeeds(3, 2, ""); }), "Error:Seed list is empty in InputSeeds");
 }
 
 TEST(CreateIntArray, SizeThenValues) {
@@ -356,9 +309,9 @@ TEST(CreateIntArray, SizeThenValues) {
   EXPECT_EQ(img->ncols, 2);
   EXPECT_EQ(img->nrows, 3);
   EXPECT_EQ(img->val, (std::vector<int>{1, 2, 3, 4, 5, -6}));
-  EXPECT_EQ(FailureOf([&] { CreateIntArray("2,2,1,2,3"); }),
+  EXPECT_EQ(FatalText([&] { CreateIntArray("2,2,1,2,3"); }),
             "Error:Integer array holds 3 values, expected 4 in CreateIntArray");
-  EXPECT_EQ(FailureOf([&] { CreateIntArray("-2,2"); }),
+  EXPECT_EQ(FatalText([&] { CreateIntArray("-2,2"); }),
             "Error:Invalid size -2 x 2 x 1 in CreateIntArray");
 }
 
@@ -413,9 +366,9 @@ TEST(Scale, AboutTheCentreWithClampedBorders) {
   ASSERT_EQ(tall->nrows, 3);  // round(1.5 * 2)
   // Rows: 0.5 + (Y - 1)/1.5 = -0.167 (0), 0.5, 1.167 (1).
   EXPECT_EQ(tall->val, (std::vector<int>{0, 0, 0, 50, 50, 50, 100, 100, 100}));
-  EXPECT_EQ(FailureOf([&] { Scale(img.get(), 0, 1); }),
+  EXPECT_EQ(FatalText([&] { Scale(img.get(), 0, 1); }),
             "Error:Scale factors must be positive in Scale");
-  EXPECT_EQ(FailureOf([&] { Scale(img.get(), 1, -2); }),
+  EXPECT_EQ(FatalText([&] { Scale(img.get(), 1, -2); }),
             "Error:Scale factors must be positive in Scale");
 }
 
@@ -427,7 +380,7 @@ TEST(ImageMagnitude, SumOfSquaresSaturated) {
   EXPECT_EQ(ImageMagnitude(x.get(), y.get())->val,
             (std::vector<int>{25, 25, 2147483647}));
   auto other = CreateImage(1, 3);
-  EXPECT_EQ(FailureOf([&] { ImageMagnitude(x.get(), other.get()); }),
+  EXPECT_EQ(FatalText([&] { ImageMagnitude(x.get(), other.get()); }),
             "Error:Images differ in size (3 x 1 and 1 x 3) in ImageMagnitude");
 }
 
@@ -439,6 +392,6 @@ TEST(OverlayAlphaImage, NormalisedByTheAlphaMaximum) {
   auto binary = MakeImage(3, 1, {1, 0, 1});
   EXPECT_EQ(OverlayAlphaImage(img.get(), binary.get())->val, (std::vector<int>{100, 0, 7}));
   auto other = CreateImage(2, 1);
-  EXPECT_EQ(FailureOf([&] { OverlayAlphaImage(img.get(), other.get()); }),
+  EXPECT_EQ(FatalText([&] { OverlayAlphaImage(img.get(), other.get()); }),
             "Error:Images differ in size (3 x 1 and 2 x 1) in OverlayAlphaImage");
 }
