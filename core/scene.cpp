@@ -184,8 +184,8 @@ std::unique_ptr<Scene> ReadScene(const char *filename) {
     scn->maxval = MaximumFromZero(scn->data);
     return scn;
   }
-  // 16-bit samples are little-endian: a typed buffer lets the widening
-  // loop run on whole vectors.
+  // 16-bit samples are little-endian, so on this host widening a block is
+  // a plain element copy.
   std::vector<uint16_t> block(static_cast<size_t>(kBlockVoxels));
   long long done = 0;
   int max = 0;
