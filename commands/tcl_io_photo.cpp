@@ -235,9 +235,9 @@ int GetSceneMaximumCmd(Tcl_Interp *interp, int, const char *argv[]) {
 
 int CountSceneVoxelsCmd(Tcl_Interp *interp, int, const char *argv[]) {
   const Scene &scn = *ArgObject<Scene>(argv[1]);
-  long long count = 0;
+  int count = 0;  // at most the voxel count, which fits an int
   for (int v : scn.data) count += v != 0;
-  Et_ResultF(interp, "%lld", count);
+  Et_ResultF(interp, "%d", count);
   return TCL_OK;
 }
 
