@@ -95,8 +95,8 @@ std::unique_ptr<Plane> FacePlane(const std::vector<float> &vert, int n) {
   double normal[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2],
                       b[0] * a[1] - b[1] * a[0]};
   double m = sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-  if (m > 0.0)
-    for (double &c : normal) c /= m;
+  // + 0.0 turns the negative zeros of the cross product into zeros.
+  for (double &c : normal) c = (m > 0.0 ? c / m : c) + 0.0;
   double sum[3] = {0.0, 0.0, 0.0};
   for (int i = 0; i < n; i++)
     for (int c = 0; c < 3; c++) sum[c] += vert[3 * i + c];
