@@ -91,48 +91,25 @@ static void CheckAngle(float a, const char *func) {
 // Sx, Sy, the traversal of the principal axis, nk and the intermediate
 // image size, for the principal axis already chosen.
 static void SetShearCoefficients(Context *cxt) {
+  int ai, aj, ak;
+  PermutedAxes(cxt->paxis, &ai, &aj, &ak);
+  const int sizes[3] = {cxt->xsize, cxt->ysize, cxt->zsize};
+  const int first[3] = {cxt->xi, cxt->yi, cxt->zi};
+  const int end[3] = {cxt->xf, cxt->yf, cxt->zf};
+  const int step[3] = {cxt->dx, cxt->dy, cxt->dz};
   const float *v = cxt->viewer;
-  double si, sj;   // the two in-slice axes' shear
-  int isz, jsz, ksz;
-  switch (cxt->paxis) {
-    case 'x':
-      si = -v[1] / static_cast<double>(v[0]);
-      sj = -v[2] / static_cast<double>(v[0]);
-      isz = cxt->ysize;
-      jsz = cxt->zsize;
-      ksz = cxt->xsize;
-      cxt->ki = cxt->xi;
-      cxt->kf = cxt->xf;
-      cxt->dk = cxt->dx;
-      break;
-    case 'y':
-      si = -v[2] / static_cast<double>(v[1]);
-      sj = -v[0] / static_cast<double>(v[1]);
-      isz = cxt->zsize;
-      jsz = cxt->xsize;
-      ksz = cxt->ysize;
-      cxt->ki = cxt->yi;
-      cxt->kf = cxt->yf;
-      cxt->dk = cxt->dy;
-      break;
-    default:
-      si = -v[0] / static_cast<double>(v[2]);
-      sj = -v[1] / static_cast<double>(v[2]);
-      isz = cxt->xsize;
-      jsz = cxt->ysize;
-      ksz = cxt->zsize;
-      cxt->ki = cxt->zi;
-      cxt->kf = cxt->zf;
-      cxt->dk = cxt->dz;
-      break;
-  }
-  cxt->Sx = static_cast<float>(si);
-  cxt->Sy = static_cast<float>(sj);
+  cxt->Sx = static_cast<float>(-v[ai] / static_cast<double>(v[ak]));
+  cxt->Sy = static_cast<float>(-v[aj] / static_cast<double>(v[ak]));
+  cxt->ki = first[ak];
+  cxt->kf = end[ak];
+  cxt->dk = step[ak];
   // The principal axis has the largest component, so |Sx|, |Sy| <= 1 and
   // the truncations below stay within the volume's sizes.
-  cxt->iwidth = static_cast<float>(std::abs(static_cast<int>(static_cast<double>(cxt->Sx) * ksz)) + isz);
-  cxt->iheight = static_cast<float>(std::abs(static_cast<int>(static_cast<double>(cxt->Sy) * ksz)) + jsz);
-  cxt->nk = static_cast<float>(ksz);
+  double sheared[2] = {static_cast<double>(cxt->Sx) * sizes[ak],
+                       static_cast<double>(cxt->Sy) * sizes[ak]};
+  cxt->iwidth = static_cast<float>(std::abs(static_cast<int>(sheared[0])) + sizes[ai]);
+  cxt->iheight = static_cast<float>(std::abs(static_cast<int>(sheared[1])) + sizes[aj]);
+  cxt->nk = static_cast<float>(sizes[ak]);
 }
 
 // The four per-slice offset arrays, along the principal axis' traversal.
@@ -156,19 +133,10 @@ static void SetShearOffsets(Context *cxt) {
 
 // P takes (x, y, z) to the permuted axes (i, j, k) of the principal axis.
 static Matrix4d Permutation(char paxis) {
+  int ai, aj, ak;
+  PermutedAxes(paxis, &ai, &aj, &ak);
   Matrix4d P{};
-  P.m[3][3] = 1.0;
-  switch (paxis) {
-    case 'x':  // (i, j, k) = (y, z, x)
-      P.m[0][1] = P.m[1][2] = P.m[2][0] = 1.0;
-      break;
-    case 'y':  // (i, j, k) = (z, x, y)
-      P.m[0][2] = P.m[1][0] = P.m[2][1] = 1.0;
-      break;
-    default:
-      P.m[0][0] = P.m[1][1] = P.m[2][2] = 1.0;
-      break;
-  }
+  P.m[0][ai] = P.m[1][aj] = P.m[2][ak] = P.m[3][3] = 1.0;
   return P;
 }
 
