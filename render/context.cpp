@@ -58,6 +58,8 @@ std::unique_ptr<Context> NewContext(int xsize, int ysize, int zsize) {
   cxt->frame = CreateFrame(xsize, ysize, zsize);
   SetClip(cxt.get(), 0, xsize - 1, 0, ysize - 1, 0, zsize - 1);
   SetAngles(cxt.get(), 0.0f, 0.0f);
+  // Default colours are given in RGB like every other colour: black for the
+  // background, white for the objects.
   SetObjectColor(cxt.get(), 0, 0.0f, 0.0f, 0.0f);
   SetObjectOpacity(cxt.get(), 0, 0.0f);
   SetPhong(cxt.get(), 0, 0.7f, 0.2f, 0.1f, 2);
@@ -178,6 +180,8 @@ void SetAngles(Context *cxt, float theta_x, float theta_y) {
   DeriveView(cxt);
 }
 
+// The increments are normalised first (stored as floats, like every angle)
+// and then added to the running sums, which are normalised again.
 void AddAngles(Context *cxt, float thx, float thy) {
   CheckAngle(thx, "AddAngles");
   CheckAngle(thy, "AddAngles");
@@ -247,6 +251,7 @@ void SetPhong(Context *cxt, int label, float diff, float spec, float amb, int ns
   o.ns = ns;
 }
 
+// The weighted sums are formed in double and rounded once into the record.
 void SetObjectColor(Context *cxt, int label, float r, float g, float b) {
   ObjectAppearance &o = cxt->object[LabelIndex(label)];
   double R = r, G = g, B = b;
