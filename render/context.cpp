@@ -9,34 +9,11 @@
 #include "core/algebra.h"
 #include "core/common.h"
 #include "core/geometry.h"
+#include "core/kernel.h"
 #include "core/scene.h"
 
 // Labels index the 256 object records; a negative label wraps as well.
 static int LabelIndex(int label) { return label & 0xFF; }
-
-// The renderers' splat: exp(-(dx^2 + dy^2) / 2) (mean 0, deviation 1) over
-// the disc of radius 1.5, not normalised. Built here rather than through
-// the kernel module so that the context depends only on the record.
-static std::unique_ptr<Kernel> ViewingKernel() {
-  std::unique_ptr<AdjRel> A = Circular(1.5f);
-  auto K = std::make_unique<Kernel>();
-  K->displacements = CreateAdjRel(A->n);
-  K->weights.assign(A->n, 0.0f);
-  int minx = 0, maxx = 0, miny = 0, maxy = 0;
-  for (int i = 0; i < A->n; i++) {
-    K->displacements->dx[i] = A->dx[i];
-    K->displacements->dy[i] = A->dy[i];
-    double d2 = 1.0 * A->dx[i] * A->dx[i] + 1.0 * A->dy[i] * A->dy[i];
-    K->weights[i] = static_cast<float>(exp(-d2 / 2.0));
-    if (A->dx[i] < minx) minx = A->dx[i];
-    if (A->dx[i] > maxx) maxx = A->dx[i];
-    if (A->dy[i] < miny) miny = A->dy[i];
-    if (A->dy[i] > maxy) maxy = A->dy[i];
-  }
-  K->width = maxx - minx + 1;
-  K->height = maxy - miny + 1;
-  return K;
-}
 
 // ---- creation ----
 
@@ -68,7 +45,9 @@ std::unique_ptr<Context> NewContext(int xsize, int ysize, int zsize) {
     SetObjectOpacity(cxt.get(), label, 1.0f);
     SetPhong(cxt.get(), label, 0.7f, 0.2f, 0.1f, 2);
   }
-  cxt->kernel = ViewingKernel();
+  // The renderers' splat: exp(-(dx^2 + dy^2) / 2) over the disc of radius
+  // 1.5, not normalised.
+  cxt->kernel = GaussianKernel(Circular(1.5f).get(), 0.0f, 1.0f);
   cxt->secondDirection[0] = 0.0f;
   cxt->secondDirection[1] = -1.0f;
   cxt->secondDirection[2] = 0.0f;
