@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
+#include "core/adjacency.h"
 #include "core/adjacency3.h"
 #include "core/common.h"
+#include "core/image.h"
 #include "core/scene.h"
+#include "lib2d/analysis.h"
 #include "segment/distprop.h"
 
 namespace {
@@ -165,4 +171,102 @@ std::unique_ptr<Scene> Label2Border(const Scene *lscn, const AdjRel3 *A, signed 
       for (int x = 0; x < lscn->xsize; x++) o[x] = K[x] >= 0 && K[x] != kUnreached ? in[x] : 0;
     }
   return out;
+}
+
+namespace {
+
+// 1 where lo <= value <= hi, else 0, with the scene's voxel sizes.
+std::unique_ptr<Scene> VoxelsInRange(const Scene *scn, int lo, int hi) {
+  auto bin = CreateScene(scn->xsize, scn->ysize, scn->zsize);
+  bin->dx = scn->dx;
+  bin->dy = scn->dy;
+  bin->dz = scn->dz;
+  for (size_t i = 0; i < scn->data.size(); i++) bin->data[i] = scn->data[i] >= lo && scn->data[i] <= hi;
+  bin->maxval = 1;
+  return bin;
+}
+
+// The signed 2D distance maps of every slice of bin across `axis`
+// (0: x-slices, 1: y-slices, 2: z-slices), stacked into a scene of bin's size.
+std::unique_ptr<Scene> SliceDistances(const Scene *bin, int axis, const AdjRel *A) {
+  auto dist = CreateScene(bin->xsize, bin->ysize, bin->zsize);
+  dist->dx = bin->dx;
+  dist->dy = bin->dy;
+  dist->dz = bin->dz;
+  int n = axis == 0 ? bin->xsize : axis == 1 ? bin->ysize : bin->zsize;
+  for (int i = 0; i < n; i++) {
+    auto slice = axis == 0 ? GetXSlice(bin, i) : axis == 1 ? GetYSlice(bin, i) : GetSlice(bin, i);
+    auto sdt = SignedDistTrans(slice.get(), A, 2);
+    if (axis == 0)
+      PutXSlice(sdt.get(), dist.get(), i);
+    else if (axis == 1)
+      PutYSlice(sdt.get(), dist.get(), i);
+    else
+      PutSlice(sdt.get(), dist.get(), i);
+  }
+  return dist;
+}
+
+int ResampledSize(int n, float d, float nd, const char *func) {
+  double size = std::trunc(static_cast<double>(d) * (n - 1) / nd) + 1.0;
+  if (!(size >= 1.0) || size > INT_MAX) Error("Invalid resampled size", func);
+  return static_cast<int>(size);
+}
+
+}  // namespace
+
+std::unique_ptr<Scene> ShapeBasedInterp(Scene *scn, float ndx, float ndy, float ndz) {
+  // Voxel sizes default as in LinearInterp.
+  if (scn->dx == 0.0f && scn->dy == 0.0f && scn->dz == 0.0f) scn->dx = scn->dy = scn->dz = 1.0f;
+  if (ndx == 0.0f || ndy == 0.0f || ndz == 0.0f) {
+    float smallest = std::min({2147483648.0f, scn->dx, scn->dy, scn->dz});
+    if (!(smallest > 0.0f)) {
+      fprintf(stderr, "Voxel distance can not be negative.\n");
+      throw FatalError("Voxel distance can not be negative.");
+    }
+    ndx = ndy = ndz = smallest;
+  }
+  if (ndx == scn->dx && ndy == scn->dy && ndz == scn->dz) return CopyScene(scn);
+  const float from[3] = {scn->dx, scn->dy, scn->dz}, to[3] = {ndx, ndy, ndz};
+  const int sizes[3] = {scn->xsize, scn->ysize, scn->zsize};
+  int out[3];
+  for (int a = 0; a < 3; a++) {
+    if (from[a] != to[a] && !(from[a] > 0.0f && to[a] > 0.0f)) {
+      fprintf(stderr, "Voxel distance can not be negative.\n");
+      throw FatalError("Voxel distance can not be negative.");
+    }
+    out[a] = from[a] == to[a] ? sizes[a] : ResampledSize(sizes[a], from[a], to[a], "ShapeBasedInterp");
+  }
+  CheckedVoxelCount(out[0], out[1], out[2], "ShapeBasedInterp");
+  auto result = CreateScene(out[0], out[1], out[2]);
+
+  std::vector<int> labels;
+  {
+    std::set<int> seen;
+    int last = 0;
+    for (int v : scn->data)
+      if (v != 0 && v != last) {
+        seen.insert(v);
+        last = v;
+      }
+    labels.assign(seen.begin(), seen.end());
+  }
+  auto A = Circular(1.5f);
+  for (int l : labels) {
+    auto bin = VoxelsInRange(scn, l, l);
+    for (int a = 0; a < 3; a++) {
+      if (from[a] == to[a]) continue;
+      auto dist = SliceDistances(bin.get(), a, A.get());
+      auto resampled = LinearInterp(dist.get(), a == 0 ? to[0] : dist->dx, a == 1 ? to[1] : dist->dy,
+                                    a == 2 ? to[2] : dist->dz);
+      bin = VoxelsInRange(resampled.get(), 0, INT_MAX);
+    }
+    if (bin->data.size() != result->data.size()) Error("Resampled sizes disagree", "ShapeBasedInterp");
+    for (size_t i = 0; i < bin->data.size(); i++)
+      if (bin->data[i] != 0) result->data[i] = l;
+  }
+  result->dx = ndx;
+  result->dy = ndy;
+  result->dz = ndz;
+  return result;
 }

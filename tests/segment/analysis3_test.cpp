@@ -15,6 +15,7 @@
 
 #include "core/adjacency.h"
 #include "core/adjacency3.h"
+#include "core/common.h"
 #include "core/image.h"
 #include "core/queue.h"
 #include "core/scene.h"
@@ -531,4 +532,51 @@ TEST(DistTrans3, HowOftenThe26NeighbourPropagationIsInexact) {
            "voxels (%.3f%%)\n",
            side, inexact[side], voxels[side], 100.0 * inexact[side] / std::max(1LL, voxels[side]));
   printf("[ figure ] largest excess %lld\n", worst);
+}
+
+// ---- shape-based resampling ----
+
+TEST(ShapeBasedInterp, ColumnsGrowAlongZAndLoneSlicesShrink) {
+  // 3x3x2, dz = 2, to dz = 1: three slices. Label 5 is a column through
+  // both slices at (1, 1); label 7 sits at (0, 0) in slice 0 only.
+  auto scn = CreateScene(3, 3, 2);
+  scn->dz = 2.0f;
+  scn->data[scn->Address(1, 1, 0)] = 5;
+  scn->data[scn->Address(1, 1, 1)] = 5;
+  scn->data[scn->Address(0, 0, 0)] = 7;
+  auto out = ShapeBasedInterp(scn.get(), 1.0f, 1.0f, 1.0f);
+  ASSERT_EQ(out->zsize, 3);
+  ASSERT_EQ(out->xsize, 3);
+  EXPECT_EQ(out->dz, 1.0f);
+  for (int z = 0; z < 3; z++)
+    for (int y = 0; y < 3; y++)
+      for (int x = 0; x < 3; x++) {
+        // Midway (z = 1) the column's centre blends 0 and 0; label 7 blends
+        // its seed 0 with an empty slice's -2147483647 and vanishes.
+        int e = (x == 1 && y == 1) ? 5 : (x == 0 && y == 0 && z == 0) ? 7 : 0;
+        EXPECT_EQ(out->data[out->Address(x, y, z)], e) << x << y << z;
+      }
+}
+
+TEST(ShapeBasedInterp, EqualSizesCopyAndZeroSizesMeanTheSmallest) {
+  auto scn = CreateScene(2, 2, 2);
+  scn->dx = 0.5f;
+  scn->data[3] = 4;
+  auto same = ShapeBasedInterp(scn.get(), 0.5f, 1.0f, 1.0f);
+  EXPECT_EQ(same->data, scn->data);
+  EXPECT_EQ(same->dx, 0.5f);
+  // 0 asks for 0.5 on every axis: y and z double their slices.
+  auto iso = ShapeBasedInterp(scn.get(), 0.0f, 0.0f, 0.0f);
+  EXPECT_EQ(iso->xsize, 2);
+  EXPECT_EQ(iso->ysize, 3);
+  EXPECT_EQ(iso->zsize, 3);
+  EXPECT_EQ(iso->dy, 0.5f);
+  EXPECT_EQ(iso->data[iso->Address(1, 2, 0)], 4);  // the voxel (1, 1, 0) itself
+}
+
+TEST(ShapeBasedInterp, NonPositiveSizesFail) {
+  auto scn = CreateScene(2, 2, 2);
+  scn->dx = -1.0f;
+  EXPECT_THROW(ShapeBasedInterp(scn.get(), 0.0f, 1.0f, 1.0f), FatalError);
+  EXPECT_THROW(ShapeBasedInterp(scn.get(), 2.0f, 1.0f, 1.0f), FatalError);
 }
