@@ -580,3 +580,29 @@ TEST(ShapeBasedInterp, NonPositiveSizesFail) {
   EXPECT_THROW(ShapeBasedInterp(scn.get(), 0.0f, 1.0f, 1.0f), FatalError);
   EXPECT_THROW(ShapeBasedInterp(scn.get(), 2.0f, 1.0f, 1.0f), FatalError);
 }
+
+TEST(DistTrans3, DisplacementsThatOutgrowTheCompactFormAndTheBucketRing) {
+  // Steps of +60 and -59 along x: the one seed's displacement zigzags
+  // (x = 0, 60, 1, 61, ..., 39, 99, 40), accumulating |dx| far beyond the
+  // scene's width: beyond what the compact per-voxel form holds (the run is
+  // redone in the general form), and with cost steps larger than the ring
+  // of buckets. Each voxel has a single path, so its value is known.
+  auto A = CreateAdjRel3(3);
+  A->dx[1] = 60;
+  A->dx[2] = -59;
+  Volume vol = Empty(100, 1, 1);
+  vol.v[0] = 1;
+  auto out = DistTrans3(ToScene(vol).get(), A.get(), 2);
+  std::vector<int> expected(100, -2147483647);
+  expected[0] = 0;
+  for (int k = 1; k <= 40; k++) expected[k] = -(119 * k) * (119 * k);
+  for (int k = 0; k < 40; k++) expected[60 + k] = -(119 * k + 60) * (119 * k + 60);
+  EXPECT_EQ(out->data, expected);
+  // A scene too wide for the compact form (1500 > 1000).
+  Volume wide = Empty(1500, 2, 1);
+  wide.v[3] = 1;
+  wide.v[1400 + 1500] = 1;
+  auto B = Spheric(1.8f);
+  auto w = DistTrans3(ToScene(wide).get(), B.get(), 2);
+  EXPECT_EQ(w->data, Signed(wide, Transcribe3(wide, *B, 2, INT_MAX, Kind::kDistance).cost));
+}
