@@ -21,3 +21,5 @@ std::vector<CommandSpec> Radiometric3Commands();
 std::vector<CommandSpec> Mathematics3Commands();
 std::vector<CommandSpec> Analysis3Commands();
 std::vector<CommandSpec> AnalysisCommands();
+std::vector<CommandSpec> ShellCommands();
+std::vector<CommandSpec> ShadingCommands();

@@ -12,7 +12,8 @@ const std::vector<CommandSpec> &AllCommands() {
     for (auto module : {IoCommands, SceneCommands, ImageCommands, CImageCommands, CurveCommands,
                         FilteringCommands, RadiometricCommands, PlaneCommands, GeometryCommands,
                         ContextCommands, Segmentation3Commands, Radiometric3Commands,
-                        Mathematics3Commands, Analysis3Commands, AnalysisCommands}) {
+                        Mathematics3Commands, Analysis3Commands, AnalysisCommands,
+                        ShellCommands, ShadingCommands}) {
       for (CommandSpec &spec : module()) all.push_back(std::move(spec));
     }
     return all;

@@ -26,6 +26,7 @@
 
 #include <cstdlib>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -165,7 +166,17 @@ template <class E>
 struct Arg<std::vector<E>> {
   std::vector<E> value;
   Arg(const char *s, size_t, CallState &) {
-    for (double v : ArgNumberList(s)) value.push_back(static_cast<E>(v));
+    for (double v : ArgNumberList(s)) value.push_back(ToElement(v));
+  }
+  // Integers are truncated and clamped to the element type (NaN gives 0),
+  // so no list element is undefined behaviour.
+  static E ToElement(double v) {
+    if constexpr (std::is_integral_v<E>) {
+      if (!(v == v)) return 0;
+      if (v <= static_cast<double>(std::numeric_limits<E>::min())) return std::numeric_limits<E>::min();
+      if (v >= static_cast<double>(std::numeric_limits<E>::max())) return std::numeric_limits<E>::max();
+    }
+    return static_cast<E>(v);
   }
   std::vector<E> Get() { return std::move(value); }
 };

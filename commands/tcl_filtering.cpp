@@ -1,6 +1,10 @@
 #include "commands/modules.h"
+#include "core/kernel.h"
 
 std::vector<CommandSpec> FilteringCommands() {
   return {
+      Wrap<&CreateKernel>("CreateKernel", {"A"}),
+      Wrap<&GaussianKernel>("GaussianKernel", {"A", "mean", "stddev"}),
+      Wrap<&DestroyKernel>("DestroyKernel", {"K"}),
   };
 }

@@ -4,7 +4,8 @@
 
 std::vector<CommandSpec> IoCommands() {
   std::vector<CommandSpec> all;
-  for (auto group : {IoPhotoCommands, IoCurveCommands, IoPlaneCommands, IoContextCommands}) {
+  for (auto group : {IoPhotoCommands, IoCurveCommands, IoPlaneCommands, IoContextCommands,
+                     IoShellCommands}) {
     for (CommandSpec &spec : group()) all.push_back(std::move(spec));
   }
   return all;

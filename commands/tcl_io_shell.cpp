@@ -1,0 +1,6 @@
+#include "commands/tcl_io.h"
+
+std::vector<CommandSpec> IoShellCommands() {
+  return {
+  };
+}

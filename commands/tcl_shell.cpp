@@ -1,0 +1,6 @@
+#include "commands/modules.h"
+
+std::vector<CommandSpec> ShellCommands() {
+  return {
+  };
+}

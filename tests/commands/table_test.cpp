@@ -1,0 +1,76 @@
+// The registered table against the list of commands the program promises:
+// every registered name is a promised one or a documented addition, and
+// modules register their commands in the promised order.
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "commands/table.h"
+
+namespace {
+
+struct Promised {
+  std::vector<std::string> order;              // all names, table order
+  std::map<std::string, std::string> module;   // name -> module
+};
+
+Promised ReadPromised() {
+  std::string path = __FILE__;
+  path = path.substr(0, path.rfind('/')) + "/command_names.txt";
+  std::ifstream in(path);
+  Promised p;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string module, name;
+    fields >> module >> name;
+    p.order.push_back(name);
+    p.module[name] = module;
+  }
+  return p;
+}
+
+// Commands added beyond the promised table (listed in the README).
+const std::set<std::string> kAdditions = {
+    "Annotate3", "AddSeed3", "AddMark3", "GetCost3", "GetLabel3", "GetPred3", "DeAnnotate3",
+};
+
+}  // namespace
+
+TEST(CommandNames, TheListHoldsTheWholeTable) {
+  Promised p = ReadPromised();
+  EXPECT_EQ(p.order.size(), 439u);
+  EXPECT_EQ(p.module.size(), 439u);
+}
+
+TEST(CommandNames, EveryRegisteredCommandIsPromisedOrDocumented) {
+  Promised p = ReadPromised();
+  for (const CommandSpec &spec : AllCommands()) {
+    const std::string name = spec.name;
+    EXPECT_TRUE(p.module.count(name) || kAdditions.count(name))
+        << name << " is neither in the table nor a documented addition";
+  }
+}
+
+TEST(CommandNames, ModulesKeepThePromisedOrder) {
+  Promised p = ReadPromised();
+  std::map<std::string, int> rank;
+  for (size_t i = 0; i < p.order.size(); ++i) rank[p.order[i]] = static_cast<int>(i);
+  std::map<std::string, int> lastRankOfModule;
+  for (const CommandSpec &spec : AllCommands()) {
+    auto it = rank.find(spec.name);
+    if (it == rank.end()) continue;
+    const std::string &module = p.module[spec.name];
+    auto last = lastRankOfModule.find(module);
+    if (last != lastRankOfModule.end()) {
+      EXPECT_GT(it->second, last->second) << spec.name << " is out of order in " << module;
+    }
+    lastRankOfModule[module] = it->second;
+  }
+}
