@@ -368,12 +368,16 @@ void BDIFT(AnnScn *ascn, const AdjRel3 *A, BMap *isobj, BMap *bordermap, BorderL
           label[q] = label[p];
           BMapSet(isobj, q, BMapGet(isobj, p));
           InsertQueue(Q.get(), c, q);
+          return;
         }
-      } else {
-        int pIn = BMapGet(isobj, p), qIn = BMapGet(isobj, q);
-        if (pIn && !qIn) joinBorder(p);
-        if (qIn && !pIn) joinBorder(q);
       }
+      // p does not take q: the pair is settled as far as p can tell, and a
+      // change of membership across it is border. (Testing only one of
+      // the two ways of not taking q would miss the pairs whose other
+      // voxel is never served again.)
+      int pIn = BMapGet(isobj, p), qIn = BMapGet(isobj, q);
+      if (pIn && !qIn) joinBorder(p);
+      if (qIn && !pIn) joinBorder(q);
     });
   }
 }
