@@ -179,6 +179,22 @@ std::unique_ptr<Queue> FrontierQueue(AnnScn *ascn, const Set *frontier, const ch
 
 void BitOn(BMap *b, int p) { BMapSet(b, p, 1); }
 
+// What a re-growth from a frontier works on.
+struct Regrowth {
+  VoxelGrid grid;
+  int *cost, *pred, *label;
+  const int *scene;
+  std::unique_ptr<Queue> Q;
+
+  Regrowth(AnnScn *a, std::unique_ptr<Set> frontier, const char *func)
+      : grid(a->scene),
+        cost(a->cost->data.data()),
+        pred(a->pred->data.data()),
+        label(a->label->data.data()),
+        scene(a->scene->data.data()),
+        Q(FrontierQueue(a, frontier.get(), func)) {}
+};
+
 }  // namespace
 
 int FEucl3(const AnnScn *ascn, int p, int q, int) {
@@ -273,25 +289,21 @@ std::unique_ptr<Set> TreeRemoval(AnnScn *ascn, const AdjRel3 *A) {
 }
 
 void DIFT(AnnScn *ascn, const AdjRel3 *A) {
-  std::unique_ptr<Set> frontier = TreeRemoval(ascn, A);
-  std::unique_ptr<Queue> Q = FrontierQueue(ascn, frontier.get(), "DIFT");
-  frontier.reset();
-  const VoxelGrid grid(ascn->scene);
-  int *cost = ascn->cost->data.data();
-  int *pred = ascn->pred->data.data();
-  int *label = ascn->label->data.data();
-  const int *scene = ascn->scene->data.data();
+  Regrowth g(ascn, TreeRemoval(ascn, A), "DIFT");
+  int *cost = g.cost, *pred = g.pred, *label = g.label;
+  const int *scene = g.scene;
+  Queue *Q = g.Q.get();
   int p;
-  while ((p = RemoveQueue(Q.get())) != -1) {
-    grid.ForEachNeighbour(A, p, [&](int q) {
+  while ((p = RemoveQueue(Q)) != -1) {
+    g.grid.ForEachNeighbour(A, p, [&](int q) {
       if (Q->elem[q].color == BLACK) return;
       int c = std::max(cost[p], scene[q]);
       if (c >= cost[q] && pred[q] != p) return;
-      if (Q->elem[q].color == GRAY) RemoveQueueElem(Q.get(), q, cost[q]);
+      if (Q->elem[q].color == GRAY) RemoveQueueElem(Q, q, cost[q]);
       cost[q] = c;
       pred[q] = p;
       label[q] = label[p];
-      InsertQueue(Q.get(), c, q);
+      InsertQueue(Q, c, q);
     });
   }
 }
@@ -337,14 +349,10 @@ void BDIFT(AnnScn *ascn, const AdjRel3 *A, BMap *isobj, BMap *bordermap, BorderL
   CheckBitMap(isobj, n, "isobj", "BDIFT");
   CheckBitMap(bordermap, n, "bordermap", "BDIFT");
   CheckBorderList(border, n, "BDIFT");
-  std::unique_ptr<Set> frontier = BTreeRemoval(ascn, A, border, bordermap);
-  std::unique_ptr<Queue> Q = FrontierQueue(ascn, frontier.get(), "BDIFT");
-  frontier.reset();
-  const VoxelGrid grid(ascn->scene);
-  int *cost = ascn->cost->data.data();
-  int *pred = ascn->pred->data.data();
-  int *label = ascn->label->data.data();
-  const int *scene = ascn->scene->data.data();
+  Regrowth g(ascn, BTreeRemoval(ascn, A, border, bordermap), "BDIFT");
+  int *cost = g.cost, *pred = g.pred, *label = g.label;
+  const int *scene = g.scene;
+  Queue *Q = g.Q.get();
   auto joinBorder = [&](int v) {
     if (BMapGet(bordermap, v)) return;
     InsertBorder(border, v);
@@ -356,18 +364,18 @@ void BDIFT(AnnScn *ascn, const AdjRel3 *A, BMap *isobj, BMap *bordermap, BorderL
   const long long budget = static_cast<long long>(n) * (A->n + 1) + 1;
   long long served = 0;
   int p;
-  while ((p = RemoveQueue(Q.get())) != -1) {
+  while ((p = RemoveQueue(Q)) != -1) {
     if (++served > budget) Error("The predecessor map has a cycle", "BDIFT");
-    grid.ForEachNeighbour(A, p, [&](int q) {
+    g.grid.ForEachNeighbour(A, p, [&](int q) {
       if (cost[p] < cost[q] || pred[q] == p) {
         int c = std::max(cost[p], scene[q]);
         if (c < cost[q] || pred[q] == p) {
-          if (Q->elem[q].color == GRAY) RemoveQueueElem(Q.get(), q, cost[q]);
+          if (Q->elem[q].color == GRAY) RemoveQueueElem(Q, q, cost[q]);
           cost[q] = c;
           pred[q] = p;
           label[q] = label[p];
           BMapSet(isobj, q, BMapGet(isobj, p));
-          InsertQueue(Q.get(), c, q);
+          InsertQueue(Q, c, q);
           return;
         }
       }

@@ -308,38 +308,46 @@ TEST(IFT3, RefusesAnAbsentCostAndABadIncrement) {
 
 // ---- differential forests ----
 
+namespace {
+
+// The row 1 2 3 2 1 grown from both ends.
+struct RowWithTwoRoots {
+  std::unique_ptr<Scene> scn = CreateScene(5, 1, 1);
+  std::unique_ptr<AdjRel3> A = Spheric(1.0f);
+  std::unique_ptr<AnnScn> ascn;
+  RowWithTwoRoots() {
+    scn->data = {1, 2, 3, 2, 1};
+    ascn = Annotate3(scn.get());
+    Seed(ascn.get(), 0, INF - 1);
+    Seed(ascn.get(), 4, INF - 1);
+    DIFT(ascn.get(), A.get());
+  }
+};
+
+}  // namespace
+
 TEST(DIFT, HandCaseOfARowWithTwoRoots) {
-  auto scn = CreateScene(5, 1, 1);
-  scn->data = {1, 2, 3, 2, 1};
-  auto A = Spheric(1.0f);
-  auto ascn = Annotate3(scn.get());
-  Seed(ascn.get(), 0, INF - 1);
-  Seed(ascn.get(), 4, INF - 1);
-  DIFT(ascn.get(), A.get());
+  RowWithTwoRoots row;
+  AnnScn *ascn = row.ascn.get();
+  const AdjRel3 *A = row.A.get();
   EXPECT_EQ(ascn->cost->data, (std::vector<int>{1, 2, 3, 2, 1}));
   // Voxel 2 ties; the first root served (0) takes it.
   EXPECT_EQ(ascn->label->data, (std::vector<int>{0, 0, 0, 4, 4}));
   EXPECT_EQ(ascn->pred->data, (std::vector<int>{0, 0, 1, 4, 4}));
 
-  Mark(ascn.get(), 4);
-  std::unique_ptr<Set> F = TreeRemoval(ascn.get(), A.get());
+  Mark(ascn, 4);
+  std::unique_ptr<Set> F = TreeRemoval(ascn, A);
   EXPECT_EQ(SetElements(F.get()), (std::vector<int>{2}));
   EXPECT_EQ(ascn->cost->data, (std::vector<int>{1, 2, 3, INF, INF}));
   EXPECT_EQ(ascn->pred->data, (std::vector<int>{0, 0, 1, 3, 4}));
   EXPECT_EQ(ascn->marks, nullptr);
-
 }
 
 TEST(DIFT, RemovalRegrowsFromTheFrontier) {
-  auto scn = CreateScene(5, 1, 1);
-  scn->data = {1, 2, 3, 2, 1};
-  auto A = Spheric(1.0f);
-  auto ascn = Annotate3(scn.get());
-  Seed(ascn.get(), 0, INF - 1);
-  Seed(ascn.get(), 4, INF - 1);
-  DIFT(ascn.get(), A.get());
-  Mark(ascn.get(), 3);  // any voxel of the tree names it
-  DIFT(ascn.get(), A.get());
+  RowWithTwoRoots row;
+  AnnScn *ascn = row.ascn.get();
+  Mark(ascn, 3);  // any voxel of the tree names it
+  DIFT(ascn, row.A.get());
   EXPECT_EQ(ascn->cost->data, (std::vector<int>{1, 2, 3, 3, 3}));
   EXPECT_EQ(ascn->label->data, (std::vector<int>{0, 0, 0, 0, 0}));
   EXPECT_EQ(ascn->pred->data, (std::vector<int>{0, 0, 1, 2, 3}));
