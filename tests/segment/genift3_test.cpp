@@ -281,6 +281,29 @@ TEST(IFT3, RandomMasksGiveTrueDistancesToTheirOwnRoot) {
          inexact, voxels);
 }
 
+TEST(IFT3, TheBuiltInEuclideanLoopsMatchTheFunctions) {
+  // Wrapped, the same costs take the path through the pointer.
+  PathCost3 wrapped[] = {
+      [](const AnnScn *a, int p, int q, int c) { return FEucl3(a, p, q, c); },
+      [](const AnnScn *a, int p, int q, int c) { return FEuclIn3(a, p, q, c); },
+      [](const AnnScn *a, int p, int q, int c) { return FEuclOut3(a, p, q, c); },
+  };
+  PathCost3 builtIn[] = {FEucl3, FEuclIn3, FEuclOut3};
+  std::mt19937 rng(17);
+  auto A = Spheric(1.8f);
+  for (int trial = 0; trial < 6; trial++) {
+    auto scn = RandomScene(rng, 7, 9, 6, 1);
+    for (int k = 0; k < 3; k++) {
+      auto a = Annotate3(scn.get()), b = Annotate3(scn.get());
+      iftGenDistTrans3(a.get(), A.get(), builtIn[k]);
+      iftGenDistTrans3(b.get(), A.get(), wrapped[k]);
+      EXPECT_EQ(a->cost->data, b->cost->data);
+      EXPECT_EQ(a->label->data, b->label->data);
+      EXPECT_EQ(a->pred->data, b->pred->data);
+    }
+  }
+}
+
 TEST(IFT3, AnyPathCostThroughThePointer) {
   // Steps from the nearest seed: breadth-first distances.
   auto steps = [](const AnnScn *a, int p, int, int) { return a->cost->data[p] + 1; };
