@@ -11,26 +11,47 @@
 
 namespace {
 
-// Address arithmetic of one scene: decoding a voxel index and visiting the
-// neighbours of a relation that lie inside the scene.
+// Address arithmetic of one scene: decoding a voxel index.
 struct VoxelGrid {
   const Scene *scn;
   int xysize;
 
   explicit VoxelGrid(const Scene *s) : scn(s), xysize(s->xsize * s->ysize) {}
+};
+
+// The neighbours of a relation that lie inside the scene. Voxels at least
+// the relation's frame size away from every face take all their neighbours
+// by offset without a test; only the others test each neighbour.
+struct Neighbourhood {
+  VoxelGrid grid;
+  const AdjRel3 *A;
+  std::unique_ptr<AdjVxl> offsets;
+  int margin;
+
+  Neighbourhood(const Scene *s, const AdjRel3 *adj)
+      : grid(s), A(adj), offsets(AdjVoxels(s, adj)), margin(FrameSize3(adj)) {}
 
   // visit(q) (or visit(q, qx, qy, qz)) for every q = p + displacement(i),
   // i >= 1, inside the scene and other than p itself.
   template <class Visit>
-  void ForEachNeighbour(const AdjRel3 *A, int p, Visit visit) const {
-    int z = p / xysize;
-    int rest = p % xysize;
+  void ForEach(int p, Visit visit) const {
+    const Scene *scn = grid.scn;
+    int z = p / grid.xysize;
+    int rest = p % grid.xysize;
     int y = rest / scn->xsize;
     int x = rest % scn->xsize;
+    const bool interior = x >= margin && x < scn->xsize - margin && y >= margin &&
+                          y < scn->ysize - margin && z >= margin && z < scn->zsize - margin;
+    const int *dp = offsets->dp.data();
     for (int i = 1; i < A->n; i++) {
       int qx = x + A->dx[i], qy = y + A->dy[i], qz = z + A->dz[i];
-      if (!scn->Valid(qx, qy, qz)) continue;
-      int q = scn->Address(qx, qy, qz);
+      int q;
+      if (interior) {
+        q = p + dp[i];
+      } else {
+        if (!scn->Valid(qx, qy, qz)) continue;
+        q = scn->Address(qx, qy, qz);
+      }
       if (q == p) continue;
       if constexpr (std::is_invocable_v<Visit, int, int, int, int>)
         visit(q, qx, qy, qz);
@@ -106,7 +127,7 @@ void GrowForest(AnnScn *ascn, const AdjRel3 *A, Cost pathcost, int maxinc) {
   if (maxinc < 0 || maxinc == INT_MAX)
     Error("Invalid maximum increment " + std::to_string(maxinc), "IFT3");
   const int nbuckets = maxinc + 1;
-  const VoxelGrid grid(ascn->scene);
+  const Neighbourhood around(ascn->scene, A);
   const int n = ascn->scene->VoxelCount();
   std::unique_ptr<Queue> Q = CreateQueue(nbuckets, n);
   int *cost = ascn->cost->data.data();
@@ -123,7 +144,7 @@ void GrowForest(AnnScn *ascn, const AdjRel3 *A, Cost pathcost, int maxinc) {
   int p;
   while ((p = RemoveQueue(Q.get())) != -1) {
     pathcost.Prepare(p);
-    grid.ForEachNeighbour(A, p, [&](int q, int qx, int qy, int qz) {
+    around.ForEach(p, [&](int q, int qx, int qy, int qz) {
       if (cost[p] >= cost[q]) return;
       int c = pathcost(p, q, qx, qy, qz, cost[q]);
       if (c >= cost[q]) return;
@@ -143,14 +164,13 @@ void GrowForest(AnnScn *ascn, const AdjRel3 *A, Cost pathcost, int maxinc) {
 // The frontier of a removal, each voxel once, and the trees' reset.
 struct Removal {
   AnnScn *ascn;
-  const AdjRel3 *A;
-  VoxelGrid grid;
+  Neighbourhood around;
   int n;
   std::vector<int> work;  // removed voxels, in the order they were reached
   std::unique_ptr<Set> frontier;
 
   Removal(AnnScn *a, const AdjRel3 *adj)
-      : ascn(a), A(adj), grid(a->scene), n(a->scene->VoxelCount()) {}
+      : ascn(a), around(a->scene, adj), n(a->scene->VoxelCount()) {}
 
   // Pops the marks and resets the root of each marked tree (once).
   void ResetMarkedRoots(BMap *removedRoots, const char *func) {
@@ -179,7 +199,7 @@ struct Removal {
     for (size_t i = 0; i < work.size(); i++) {
       int p = work[i];
       leave(p);
-      grid.ForEachNeighbour(A, p, [&](int q) {
+      around.ForEach(p, [&](int q) {
         if (pred[q] == p) {
           cost[q] = kInfiniteCost;
           pred[q] = q;
@@ -220,13 +240,13 @@ void BitOn(BMap *b, int p) { BMapSet(b, p, 1); }
 
 // What a re-growth from a frontier works on.
 struct Regrowth {
-  VoxelGrid grid;
+  Neighbourhood around;
   int *cost, *pred, *label;
   const int *scene;
   std::unique_ptr<Queue> Q;
 
-  Regrowth(AnnScn *a, std::unique_ptr<Set> frontier, const char *func)
-      : grid(a->scene),
+  Regrowth(AnnScn *a, const AdjRel3 *A, std::unique_ptr<Set> frontier, const char *func)
+      : around(a->scene, A),
         cost(a->cost->data.data()),
         pred(a->pred->data.data()),
         label(a->label->data.data()),
@@ -325,13 +345,13 @@ std::unique_ptr<Set> TreeRemoval(AnnScn *ascn, const AdjRel3 *A) {
 }
 
 void DIFT(AnnScn *ascn, const AdjRel3 *A) {
-  Regrowth g(ascn, TreeRemoval(ascn, A), "DIFT");
+  Regrowth g(ascn, A, TreeRemoval(ascn, A), "DIFT");
   int *cost = g.cost, *pred = g.pred, *label = g.label;
   const int *scene = g.scene;
   Queue *Q = g.Q.get();
   int p;
   while ((p = RemoveQueue(Q)) != -1) {
-    g.grid.ForEachNeighbour(A, p, [&](int q) {
+    g.around.ForEach(p, [&](int q) {
       if (Q->elem[q].color == BLACK) return;
       int c = std::max(cost[p], scene[q]);
       if (c >= cost[q] && pred[q] != p) return;
@@ -385,7 +405,7 @@ void BDIFT(AnnScn *ascn, const AdjRel3 *A, BMap *isobj, BMap *bordermap, BorderL
   CheckBitMap(isobj, n, "isobj", "BDIFT");
   CheckBitMap(bordermap, n, "bordermap", "BDIFT");
   CheckBorderList(border, n, "BDIFT");
-  Regrowth g(ascn, BTreeRemoval(ascn, A, border, bordermap), "BDIFT");
+  Regrowth g(ascn, A, BTreeRemoval(ascn, A, border, bordermap), "BDIFT");
   int *cost = g.cost, *pred = g.pred, *label = g.label;
   const int *scene = g.scene;
   Queue *Q = g.Q.get();
@@ -402,7 +422,7 @@ void BDIFT(AnnScn *ascn, const AdjRel3 *A, BMap *isobj, BMap *bordermap, BorderL
   int p;
   while ((p = RemoveQueue(Q)) != -1) {
     if (++served > budget) Error("The predecessor map has a cycle", "BDIFT");
-    g.grid.ForEachNeighbour(A, p, [&](int q) {
+    g.around.ForEach(p, [&](int q) {
       if (cost[p] < cost[q] || pred[q] == p) {
         int c = std::max(cost[p], scene[q]);
         if (c < cost[q] || pred[q] == p) {
