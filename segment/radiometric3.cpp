@@ -98,9 +98,9 @@ std::unique_ptr<Scene> GaussStretch3(Scene *scn, float mean, float stdev) {
 }
 
 std::unique_ptr<Scene> LinearStretch3(const Scene *scn, int f1, int f2, int g1, int g2) {
-  // A slope of exactly 2^31 stands for the step of f1 = f2 (no true slope
-  // between 32-bit levels reaches it except the step itself and g2 - g1 =
-  // 2^31 over one level, which is read as the step too).
+  // f1 = f2 is marked by a slope of exactly 2^31, and any slope equal to
+  // the marker (g2 - g1 = 2^31 over one level) is read as the step too.
+  // The slope is formed in double.
   const double kStep = 2147483648.0;
   const double a =
       f1 == f2 ? kStep : (static_cast<double>(g2) - g1) / (static_cast<double>(f2) - f1);
