@@ -14,6 +14,8 @@
 #include "core/image.h"
 #include "core/scene.h"
 #include "lib2d/analysis.h"
+#include "segment/annscn.h"
+#include "segment/genift3.h"
 #include "segment/distprop.h"
 
 namespace {
@@ -269,4 +271,16 @@ std::unique_ptr<Scene> ShapeBasedInterp(Scene *scn, float ndx, float ndy, float 
   result->dy = ndy;
   result->dz = ndz;
   return result;
+}
+
+// With side 1 every object voxel is fixed at cost 0 first, so AddSeed3
+// refuses the border seeds (their cost is not lowered) and nothing grows:
+// exterior distances come from DistTrans3.
+void iftDistTrans3(AnnScn *ascn, const AdjRel3 *A, signed char side) {
+  const Scene *scn = ascn->scene;
+  int *cost = ascn->cost->data.data();
+  if (side == 0 || side == 1)
+    for (size_t p = 0; p < scn->data.size(); p++)
+      if ((scn->data[p] == 0) == (side == 0)) cost[p] = 0;
+  iftGenDistTrans3(ascn, A, FEucl3);
 }

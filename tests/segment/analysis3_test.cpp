@@ -21,6 +21,7 @@
 #include "core/scene.h"
 #include "lib2d/analysis.h"
 #include "segment/analysis3.h"
+#include "segment/annscn.h"
 
 namespace {
 
@@ -605,4 +606,42 @@ TEST(DistTrans3, DisplacementsThatOutgrowTheCompactFormAndTheBucketRing) {
   auto B = Spheric(1.8f);
   auto w = DistTrans3(ToScene(wide).get(), B.get(), 2);
   EXPECT_EQ(w->data, Signed(wide, Transcribe3(wide, *B, 2, INT_MAX, Kind::kDistance).cost));
+}
+
+// ---- the transform by the image foresting transform ----
+
+TEST(iftDistTrans3, SidesOnACubeAndASingleVoxel) {
+  auto A = Spheric(1.8f);
+  // A single voxel in 5^3, both sides: one root, so the costs are exact and
+  // every voxel's label is the root's index.
+  auto dot = CreateScene(5, 5, 5);
+  int centre = dot->Address(2, 2, 2);
+  dot->data[centre] = 1;
+  auto a = Annotate3(dot.get());
+  iftDistTrans3(a.get(), A.get(), 2);
+  for (int z = 0; z < 5; z++)
+    for (int y = 0; y < 5; y++)
+      for (int x = 0; x < 5; x++) {
+        int p = dot->Address(x, y, z);
+        EXPECT_EQ(a->cost->data[p], (x - 2) * (x - 2) + (y - 2) * (y - 2) + (z - 2) * (z - 2));
+        EXPECT_EQ(a->label->data[p], centre);
+      }
+  // The 5^3 cube in 7^3, side 0: background 0, shell 0, then 1, centre 4.
+  auto cube = CreateScene(7, 7, 7);
+  for (int z = 1; z <= 5; z++)
+    for (int y = 1; y <= 5; y++)
+      for (int x = 1; x <= 5; x++) cube->data[cube->Address(x, y, z)] = 1;
+  auto in = Annotate3(cube.get());
+  iftDistTrans3(in.get(), A.get(), 0);
+  auto out = Annotate3(cube.get());
+  iftDistTrans3(out.get(), A.get(), 1);
+  for (int z = 0; z < 7; z++)
+    for (int y = 0; y < 7; y++)
+      for (int x = 0; x < 7; x++) {
+        int p = cube->Address(x, y, z);
+        int ring = std::min({x, y, z, 6 - x, 6 - y, 6 - z});
+        EXPECT_EQ(in->cost->data[p], ring <= 1 ? 0 : (ring - 1) * (ring - 1));
+        // Side 1 fixes the object at 0 and refuses its border seeds.
+        EXPECT_EQ(out->cost->data[p], ring == 0 ? 2147483647 : 0);
+      }
 }
