@@ -3,14 +3,16 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace {
 
 // Displacements are stored as narrow as the volume allows: 6 bytes a voxel
-// instead of 12 when no side is long. A displacement component never grows
-// much beyond the longest side (it is the absolute distance to the seed along
-// paths that keep their direction), so 16 bits leave a factor four to spare.
+// instead of 12 when no side is long. A displacement component rarely grows
+// beyond the longest side (it is the absolute distance to the seed along
+// paths that keep their direction); one that outgrows 16 bits abandons the
+// run, which is then redone with 32 bits.
 constexpr int kNarrowSide = 8192;
 constexpr int kNarrowStep = 1024;
 
@@ -50,7 +52,8 @@ struct Displacement {
 // the voxel, and nothing is allocated per voxel (lists keep their capacity
 // from turn to turn).
 template <class D, bool kLabels>
-void Run(const Propagation &pr) {
+bool Run(const Propagation &pr) {
+  constexpr long long kLongest = std::numeric_limits<D>::max();
   int *K = pr.cost;
   const int *lab = pr.labels;
   const int n = static_cast<int>(pr.offset.size());
@@ -108,6 +111,11 @@ void Run(const Propagation &pr) {
         const long long c = kp + a2[i] + ax[i] * tx + ay[i] * ty + az[i] * tz;
         if ((c < kq) & (c <= limit)) {
           if (kLabels && lab[q] != lab[p]) continue;
+          const long long nx = ax[i] + static_cast<long long>(dp.x), ny = ay[i] + static_cast<long long>(dp.y),
+                          nz = az[i] + static_cast<long long>(dp.z);
+          // A component too long for D abandons the run, as in the compact
+          // form: the caller redoes it with 32-bit components.
+          if (nx > kLongest || ny > kLongest || nz > kLongest) return false;
           if (kq == kUnreached) pending++;
           const long long step = c - v;
           int s;
@@ -119,7 +127,7 @@ void Run(const Propagation &pr) {
           }
           ring[s].push_back(q);
           K[q] = static_cast<int>(c);
-          disp[q] = Displacement<D>(ax[i] + dp.x, ay[i] + dp.y, az[i] + dp.z);
+          disp[q] = Displacement<D>(nx, ny, nz);
         }
       }
     }
@@ -131,6 +139,7 @@ void Run(const Propagation &pr) {
     v++;
     if (++slot == nb) slot = 0;
   }
+  return true;
 }
 
 // For volumes whose sides are at most kPackedSide, a voxel's whole state
@@ -143,7 +152,8 @@ void Run(const Propagation &pr) {
 // the general form.
 constexpr int kPackedSide = 1000;
 constexpr uint32_t kWordUnreached = 0x40000000u;
-constexpr uint32_t kWordBlocked = 0x80000000u;
+constexpr uint32_t kWordBlocked = 0x80000000u;  // the bits of kBlocked
+static_assert(static_cast<uint32_t>(kBlocked) == kWordBlocked, "blocked cells keep their bits");
 constexpr uint32_t kComponentMask = 1023u;
 
 inline long long WordCost(uint32_t w) {
@@ -238,8 +248,9 @@ bool RunPacked(const Propagation &pr) {
   return true;
 }
 
-// After an abandoned packed run: every cell that was not blocked was free or
-// a seed, and the seeds are listed.
+// After an abandoned run: every cell that was not blocked was free or a
+// seed, and the seeds are listed. A blocked cell has the same bits in both
+// forms (kWordBlocked is kBlocked's pattern), so this serves after either.
 void RestoreCosts(const Propagation &pr) {
   uint32_t *W = reinterpret_cast<uint32_t *>(pr.cost);
   for (int i = 0; i < pr.nvoxels; i++) pr.cost[i] = W[i] == kWordBlocked ? kBlocked : kUnreached;
@@ -259,16 +270,12 @@ void PropagateDisplacements(const Propagation &pr) {
     if (pr.labels != nullptr ? RunPacked<true>(pr) : RunPacked<false>(pr)) return;
     RestoreCosts(pr);
   }
-  bool narrow = pr.largestSide <= kNarrowSide && reach <= kNarrowStep;
-  if (pr.labels != nullptr) {
-    if (narrow)
-      Run<int16_t, true>(pr);
-    else
-      Run<int32_t, true>(pr);
-  } else {
-    if (narrow)
-      Run<int16_t, false>(pr);
-    else
-      Run<int32_t, false>(pr);
+  if (pr.largestSide <= kNarrowSide && reach <= kNarrowStep) {
+    if (pr.labels != nullptr ? Run<int16_t, true>(pr) : Run<int16_t, false>(pr)) return;
+    RestoreCosts(pr);
   }
+  if (pr.labels != nullptr)
+    Run<int32_t, true>(pr);
+  else
+    Run<int32_t, false>(pr);
 }
