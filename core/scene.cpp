@@ -69,10 +69,14 @@ void CheckSameSize(const Scene *a, const Scene *b, const char *func) {
   }
 }
 
-int MaximumFromZero(const std::vector<int> &data) {
+// The largest of 0 and v[0..n).
+int MaximumFromZero(const int *v, int n) {
   int m = 0;
-  for (int v : data) m = std::max(m, v);
+  for (int i = 0; i < n; i++) m = std::max(m, v[i]);
   return m;
+}
+int MaximumFromZero(const std::vector<int> &data) {
+  return MaximumFromZero(data.data(), static_cast<int>(data.size()));
 }
 
 }  // namespace
@@ -180,8 +184,8 @@ std::unique_ptr<Scene> ReadScene(const char *filename) {
     scn->maxval = MaximumFromZero(scn->data);
     return scn;
   }
-  // 16-bit samples are little-endian: a typed buffer lets the widening
-  // loop run on whole vectors.
+  // 16-bit samples are little-endian, so on this host widening a block is
+  // a plain element copy.
   std::vector<uint16_t> block(static_cast<size_t>(kBlockVoxels));
   long long done = 0;
   int max = 0;
@@ -203,7 +207,7 @@ std::unique_ptr<Scene> ReadScene(const char *filename) {
         for (int i = 0; i < count; i++) o[i] = __builtin_bswap16(b[i]);
       }
     }
-    for (int i = 0; i < count; i++) max = std::max(max, o[i]);
+    max = std::max(max, MaximumFromZero(o, count));
   }
   scn->maxval = max;
   return scn;
