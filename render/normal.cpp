@@ -1,5 +1,6 @@
 #include "render/normal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -64,24 +65,26 @@ bool NeighboursInside(const Scene *scn, int x, int y, int z, int reach) {
          y < scn->ysize - reach && z < scn->zsize - reach;
 }
 
-// g += d / offset as a single-precision division and sum. Division by
-// +-1 and +-2 is exact, so the common offsets take a multiplication that
-// gives the same bits.
+// g += d / offset as a single-precision division and sum.
 inline void AddTerm(float &g, float d, int offset) {
-  switch (offset) {
-    case 0: return;
-    case 1: g += d; return;
-    case -1: g -= d; return;
-    case 2: g += d * 0.5f; return;
-    case -2: g -= d * 0.5f; return;
-    default: g += d / static_cast<float>(offset);
-  }
+  if (offset != 0) g += d / static_cast<float>(offset);
 }
 
 inline void Accumulate(float g[3], float d, const AdjRel3 *A, int i) {
   AddTerm(g[0], d, A->dx[i]);
   AddTerm(g[1], d, A->dy[i]);
   AddTerm(g[2], d, A->dz[i]);
+}
+
+// Division by +-1 and +-2 is exact, so for relations that reach no farther
+// a multiplication by these weights gives the same bits without a branch
+// (adding d * 0 leaves a sum unchanged, and sums never become -0).
+constexpr float kStepWeight[5] = {-0.5f, -1.0f, 0.0f, 1.0f, 0.5f};
+
+inline void AccumulateNear(float g[3], float d, const AdjRel3 *A, int i) {
+  g[0] += d * kStepWeight[A->dx[i] + 2];
+  g[1] += d * kStepWeight[A->dy[i] + 2];
+  g[2] += d * kStepWeight[A->dz[i] + 2];
 }
 
 double Magnitude(const float g[3], int n) {
@@ -92,33 +95,73 @@ double Magnitude(const float g[3], int n) {
 
 }  // namespace
 
-double Gradient3(const Scene *scn, int x, int y, int z, float g[3], const AdjRel3 *A,
-                 const AdjVxl *offsets) {
+// The estimators with the relation's reach (FrameSize3) given: the setters
+// compute it once per call instead of once per voxel.
+//
+// With `exact`, the caller has found that every partial sum of the
+// single-precision accumulation is a multiple of 0.5 below 2^23 (the
+// relation reaches at most 2 and n times the largest difference stays below
+// 2^23): those sums are exact in a float, so summing the doubled terms in
+// integers and halving gives the same bits as the sequential float sums,
+// without their chain of dependent additions.
+constexpr long long kTwiceStepWeight[5] = {-1, -2, 0, 2, 1};
+
+static double GradientWithReach(const Scene *scn, int x, int y, int z, float g[3],
+                                const AdjRel3 *A, const AdjVxl *offsets, int reach,
+                                bool exact = false) {
   g[0] = g[1] = g[2] = 0.0f;
   const int p = scn->Address(x, y, z);
-  const long long vp = scn->data[p];
+  const int *data = scn->data.data();
+  const long long vp = data[p];
   const int n = offsets->n;
-  if (NeighboursInside(scn, x, y, z, FrameSize3(A))) {
+  const bool inside = NeighboursInside(scn, x, y, z, reach);
+  if (exact) {
+    const int *ax = A->dx.data(), *ay = A->dy.data(), *az = A->dz.data();
+    const int *dp = offsets->dp.data();
+    const int *q = data + p;
+    long long s0 = 0, s1 = 0, s2 = 0;
+    if (inside) {
+      for (int i = 0; i < n; i++) {
+        long long d = vp - q[dp[i]];
+        s0 += d * kTwiceStepWeight[ax[i] + 2];
+        s1 += d * kTwiceStepWeight[ay[i] + 2];
+        s2 += d * kTwiceStepWeight[az[i] + 2];
+      }
+    } else {
+      for (int i = 0; i < n; i++) {
+        long long d = vp;
+        if (scn->Valid(x + ax[i], y + ay[i], z + az[i])) d -= q[dp[i]];
+        s0 += d * kTwiceStepWeight[ax[i] + 2];
+        s1 += d * kTwiceStepWeight[ay[i] + 2];
+        s2 += d * kTwiceStepWeight[az[i] + 2];
+      }
+    }
+    g[0] = static_cast<float>(s0 * 0.5);
+    g[1] = static_cast<float>(s1 * 0.5);
+    g[2] = static_cast<float>(s2 * 0.5);
+  } else if (reach <= 2 && inside) {
     for (int i = 0; i < n; i++) {
-      Accumulate(g, static_cast<float>(vp - scn->data[p + offsets->dp[i]]), A, i);
+      AccumulateNear(g, static_cast<float>(vp - data[p + offsets->dp[i]]), A, i);
     }
   } else {
     for (int i = 0; i < n; i++) {
       long long d = vp;
-      if (scn->Valid(x + A->dx[i], y + A->dy[i], z + A->dz[i])) d -= scn->data[p + offsets->dp[i]];
+      if (inside || scn->Valid(x + A->dx[i], y + A->dy[i], z + A->dz[i])) {
+        d -= data[p + offsets->dp[i]];
+      }
       Accumulate(g, static_cast<float>(d), A, i);
     }
   }
   return Magnitude(g, n);
 }
 
-double DistGradient3(const Scene *dist, int x, int y, int z, float g[3], const AdjRel3 *A,
-                     const AdjVxl *offsets) {
+static double DistGradientWithReach(const Scene *dist, int x, int y, int z, float g[3],
+                                    const AdjRel3 *A, const AdjVxl *offsets, int reach) {
   g[0] = g[1] = g[2] = 0.0f;
   const int p = dist->Address(x, y, z);
   const double sp = sqrt(static_cast<double>(dist->data[p]));
   const int n = offsets->n;
-  const bool inside = NeighboursInside(dist, x, y, z, FrameSize3(A));
+  const bool inside = NeighboursInside(dist, x, y, z, reach);
   for (int i = 0; i < n; i++) {
     double d = sp;
     if (inside || dist->Valid(x + A->dx[i], y + A->dy[i], z + A->dz[i])) {
@@ -126,9 +169,23 @@ double DistGradient3(const Scene *dist, int x, int y, int z, float g[3], const A
       // A neighbour across the surface stores its distance negated.
       d = dq >= 0 ? sp - sqrt(static_cast<double>(dq)) : sqrt(-static_cast<double>(dq)) + sp;
     }
-    Accumulate(g, static_cast<float>(d), A, i);
+    if (reach <= 2) {
+      AccumulateNear(g, static_cast<float>(d), A, i);
+    } else {
+      Accumulate(g, static_cast<float>(d), A, i);
+    }
   }
   return Magnitude(g, n);
+}
+
+double Gradient3(const Scene *scn, int x, int y, int z, float g[3], const AdjRel3 *A,
+                 const AdjVxl *offsets) {
+  return GradientWithReach(scn, x, y, z, g, A, offsets, FrameSize3(A));
+}
+
+double DistGradient3(const Scene *dist, int x, int y, int z, float g[3], const AdjRel3 *A,
+                     const AdjVxl *offsets) {
+  return DistGradientWithReach(dist, x, y, z, g, A, offsets, FrameSize3(A));
 }
 
 double Intensity3(const Scene *scn, int x, int y, int z, float *, const AdjRel3 *,
@@ -157,6 +214,23 @@ void AssignNormals(Shell *shell, const Scene *scn, GradientFunction gradient, fl
                    int label, bool storeMagnitude) {
   std::unique_ptr<AdjRel3> A = Spheric(radius);
   std::unique_ptr<AdjVxl> offsets = AdjVoxels(scn, A.get());
+  const int reach = FrameSize3(A.get());
+  bool exact = false;
+  if (gradient == Gradient3 && reach <= 2 && !scn->data.empty()) {
+    auto [lo, hi] = std::minmax_element(scn->data.begin(), scn->data.end());
+    long long largest = std::max({static_cast<long long>(*hi) - *lo, std::llabs(*hi), std::llabs(*lo)});
+    exact = largest * A->n < (1LL << 23);
+  }
+  // The estimators of this module skip recomputing the reach per voxel.
+  auto estimate = [&](int x, int y, int z, float *g) {
+    if (gradient == Gradient3) {
+      return GradientWithReach(scn, x, y, z, g, A.get(), offsets.get(), reach, exact);
+    }
+    if (gradient == DistGradient3) {
+      return DistGradientWithReach(scn, x, y, z, g, A.get(), offsets.get(), reach);
+    }
+    return gradient(scn, x, y, z, g, A.get(), offsets.get());
+  };
   float g[3];
   for (int z = 0; z < shell->zsize; z++) {
     for (int y = 0; y < shell->ysize; y++) {
@@ -165,7 +239,7 @@ void AssignNormals(Shell *shell, const Scene *scn, GradientFunction gradient, fl
       for (int i = first; i < end; i++) {
         Voxel &v = shell->voxel[i];
         if (label >= 0 && v.label != label) continue;
-        double m = gradient(scn, v.x, y, z, g, A.get(), offsets.get());
+        double m = estimate(v.x, y, z, g);
         VectorNormalize(g);
         v.normal = GetNormalIndex(g);
         if (storeMagnitude) {
