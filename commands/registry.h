@@ -73,6 +73,14 @@ class ObjectRegistry {
   // replaced what they pointed into).
   void ReleaseViews(Handle owner);
 
+  // Objects the scripts never freed are destroyed with the registry, at
+  // process exit.
+  ~ObjectRegistry() {
+    for (auto &entry : entries_) {
+      if (entry.second.destroy != nullptr) entry.second.destroy(entry.second.object);
+    }
+  }
+
   bool Alive(Handle h) const { return entries_.count(h) != 0; }
   size_t LiveCount() const { return entries_.size(); }
 

@@ -53,3 +53,11 @@ signed char Octant(const float v[3]) {
   }
   return octant;
 }
+
+void PermutedAxes(char paxis, int *i, int *j, int *k) {
+  switch (paxis) {
+    case 'x': *i = 1; *j = 2; *k = 0; break;
+    case 'y': *i = 2; *j = 0; *k = 1; break;
+    default:  *i = 0; *j = 1; *k = 2; break;
+  }
+}

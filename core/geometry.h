@@ -31,3 +31,8 @@ signed char Octant(const float v[3]);
 
 // The sign of axis 0 (x), 1 (y) or 2 (z) in an octant: +1 or -1.
 int OctantSign(int octant, int axis);
+
+// The volume axes (0 x, 1 y, 2 z) that a principal axis makes the two
+// in-slice axes i, j and the slice axis k: 'x' gives (y, z, x), 'y' gives
+// (z, x, y), 'z' (and anything else) gives (x, y, z).
+void PermutedAxes(char paxis, int *i, int *j, int *k);

@@ -6,6 +6,7 @@
 
 #include "core/algebra.h"
 #include "core/common.h"
+#include "core/geometry.h"
 #include "render/context.h"
 
 static std::unique_ptr<Plane> NewPlane() {
@@ -131,15 +132,6 @@ void SetPlaneZBuffer(ZBuffer *zbuffer, const Plane *pl) {
       if (zbuffer->dist[p] > d) zbuffer->dist[p] = static_cast<float>(d);
       zbuffer->voxel[p] = -1;
     }
-  }
-}
-
-// The volume axes of the permuted in-slice axes i, j and the slice axis k.
-static void PermutedAxes(char paxis, int *i, int *j, int *k) {
-  switch (paxis) {
-    case 'x': *i = 1; *j = 2; *k = 0; break;
-    case 'y': *i = 2; *j = 0; *k = 1; break;
-    default:  *i = 0; *j = 1; *k = 2; break;
   }
 }
 

@@ -9,34 +9,11 @@
 #include "core/algebra.h"
 #include "core/common.h"
 #include "core/geometry.h"
+#include "core/kernel.h"
 #include "core/scene.h"
 
 // Labels index the 256 object records; a negative label wraps as well.
 static int LabelIndex(int label) { return label & 0xFF; }
-
-// The renderers' splat: exp(-(dx^2 + dy^2) / 2) (mean 0, deviation 1) over
-// the disc of radius 1.5, not normalised. Built here rather than through
-// the kernel module so that the context depends only on the record.
-static std::unique_ptr<Kernel> ViewingKernel() {
-  std::unique_ptr<AdjRel> A = Circular(1.5f);
-  auto K = std::make_unique<Kernel>();
-  K->displacements = CreateAdjRel(A->n);
-  K->weights.assign(A->n, 0.0f);
-  int minx = 0, maxx = 0, miny = 0, maxy = 0;
-  for (int i = 0; i < A->n; i++) {
-    K->displacements->dx[i] = A->dx[i];
-    K->displacements->dy[i] = A->dy[i];
-    double d2 = 1.0 * A->dx[i] * A->dx[i] + 1.0 * A->dy[i] * A->dy[i];
-    K->weights[i] = static_cast<float>(exp(-d2 / 2.0));
-    if (A->dx[i] < minx) minx = A->dx[i];
-    if (A->dx[i] > maxx) maxx = A->dx[i];
-    if (A->dy[i] < miny) miny = A->dy[i];
-    if (A->dy[i] > maxy) maxy = A->dy[i];
-  }
-  K->width = maxx - minx + 1;
-  K->height = maxy - miny + 1;
-  return K;
-}
 
 // ---- creation ----
 
@@ -58,6 +35,8 @@ std::unique_ptr<Context> NewContext(int xsize, int ysize, int zsize) {
   cxt->frame = CreateFrame(xsize, ysize, zsize);
   SetClip(cxt.get(), 0, xsize - 1, 0, ysize - 1, 0, zsize - 1);
   SetAngles(cxt.get(), 0.0f, 0.0f);
+  // Default colours are given in RGB like every other colour: black for the
+  // background, white for the objects.
   SetObjectColor(cxt.get(), 0, 0.0f, 0.0f, 0.0f);
   SetObjectOpacity(cxt.get(), 0, 0.0f);
   SetPhong(cxt.get(), 0, 0.7f, 0.2f, 0.1f, 2);
@@ -66,7 +45,9 @@ std::unique_ptr<Context> NewContext(int xsize, int ysize, int zsize) {
     SetObjectOpacity(cxt.get(), label, 1.0f);
     SetPhong(cxt.get(), label, 0.7f, 0.2f, 0.1f, 2);
   }
-  cxt->kernel = ViewingKernel();
+  // The renderers' splat: exp(-(dx^2 + dy^2) / 2) over the disc of radius
+  // 1.5, not normalised.
+  cxt->kernel = GaussianKernel(Circular(1.5f).get(), 0.0f, 1.0f);
   cxt->secondDirection[0] = 0.0f;
   cxt->secondDirection[1] = -1.0f;
   cxt->secondDirection[2] = 0.0f;
@@ -91,48 +72,25 @@ static void CheckAngle(float a, const char *func) {
 // Sx, Sy, the traversal of the principal axis, nk and the intermediate
 // image size, for the principal axis already chosen.
 static void SetShearCoefficients(Context *cxt) {
+  int ai, aj, ak;
+  PermutedAxes(cxt->paxis, &ai, &aj, &ak);
+  const int sizes[3] = {cxt->xsize, cxt->ysize, cxt->zsize};
+  const int first[3] = {cxt->xi, cxt->yi, cxt->zi};
+  const int end[3] = {cxt->xf, cxt->yf, cxt->zf};
+  const int step[3] = {cxt->dx, cxt->dy, cxt->dz};
   const float *v = cxt->viewer;
-  double si, sj;   // the two in-slice axes' shear
-  int isz, jsz, ksz;
-  switch (cxt->paxis) {
-    case 'x':
-      si = -v[1] / static_cast<double>(v[0]);
-      sj = -v[2] / static_cast<double>(v[0]);
-      isz = cxt->ysize;
-      jsz = cxt->zsize;
-      ksz = cxt->xsize;
-      cxt->ki = cxt->xi;
-      cxt->kf = cxt->xf;
-      cxt->dk = cxt->dx;
-      break;
-    case 'y':
-      si = -v[2] / static_cast<double>(v[1]);
-      sj = -v[0] / static_cast<double>(v[1]);
-      isz = cxt->zsize;
-      jsz = cxt->xsize;
-      ksz = cxt->ysize;
-      cxt->ki = cxt->yi;
-      cxt->kf = cxt->yf;
-      cxt->dk = cxt->dy;
-      break;
-    default:
-      si = -v[0] / static_cast<double>(v[2]);
-      sj = -v[1] / static_cast<double>(v[2]);
-      isz = cxt->xsize;
-      jsz = cxt->ysize;
-      ksz = cxt->zsize;
-      cxt->ki = cxt->zi;
-      cxt->kf = cxt->zf;
-      cxt->dk = cxt->dz;
-      break;
-  }
-  cxt->Sx = static_cast<float>(si);
-  cxt->Sy = static_cast<float>(sj);
+  cxt->Sx = static_cast<float>(-v[ai] / static_cast<double>(v[ak]));
+  cxt->Sy = static_cast<float>(-v[aj] / static_cast<double>(v[ak]));
+  cxt->ki = first[ak];
+  cxt->kf = end[ak];
+  cxt->dk = step[ak];
   // The principal axis has the largest component, so |Sx|, |Sy| <= 1 and
   // the truncations below stay within the volume's sizes.
-  cxt->iwidth = static_cast<float>(std::abs(static_cast<int>(static_cast<double>(cxt->Sx) * ksz)) + isz);
-  cxt->iheight = static_cast<float>(std::abs(static_cast<int>(static_cast<double>(cxt->Sy) * ksz)) + jsz);
-  cxt->nk = static_cast<float>(ksz);
+  double sheared[2] = {static_cast<double>(cxt->Sx) * sizes[ak],
+                       static_cast<double>(cxt->Sy) * sizes[ak]};
+  cxt->iwidth = static_cast<float>(std::abs(static_cast<int>(sheared[0])) + sizes[ai]);
+  cxt->iheight = static_cast<float>(std::abs(static_cast<int>(sheared[1])) + sizes[aj]);
+  cxt->nk = static_cast<float>(sizes[ak]);
 }
 
 // The four per-slice offset arrays, along the principal axis' traversal.
@@ -156,19 +114,10 @@ static void SetShearOffsets(Context *cxt) {
 
 // P takes (x, y, z) to the permuted axes (i, j, k) of the principal axis.
 static Matrix4d Permutation(char paxis) {
+  int ai, aj, ak;
+  PermutedAxes(paxis, &ai, &aj, &ak);
   Matrix4d P{};
-  P.m[3][3] = 1.0;
-  switch (paxis) {
-    case 'x':  // (i, j, k) = (y, z, x)
-      P.m[0][1] = P.m[1][2] = P.m[2][0] = 1.0;
-      break;
-    case 'y':  // (i, j, k) = (z, x, y)
-      P.m[0][2] = P.m[1][0] = P.m[2][1] = 1.0;
-      break;
-    default:
-      P.m[0][0] = P.m[1][1] = P.m[2][2] = 1.0;
-      break;
-  }
+  P.m[0][ai] = P.m[1][aj] = P.m[2][ak] = P.m[3][3] = 1.0;
   return P;
 }
 
@@ -210,6 +159,8 @@ void SetAngles(Context *cxt, float theta_x, float theta_y) {
   DeriveView(cxt);
 }
 
+// The increments are normalised first (stored as floats, like every angle)
+// and then added to the running sums, which are normalised again.
 void AddAngles(Context *cxt, float thx, float thy) {
   CheckAngle(thx, "AddAngles");
   CheckAngle(thy, "AddAngles");
@@ -279,6 +230,7 @@ void SetPhong(Context *cxt, int label, float diff, float spec, float amb, int ns
   o.ns = ns;
 }
 
+// The weighted sums are formed in double and rounded once into the record.
 void SetObjectColor(Context *cxt, int label, float r, float g, float b) {
   ObjectAppearance &o = cxt->object[LabelIndex(label)];
   double R = r, G = g, B = b;

@@ -189,6 +189,7 @@ TEST_F(ViewCommandsTest, PlaneListsAndTheirFormats) {
   EXPECT_EQ(t.Ok("c_GetRelativePlaneDirection $c $p"), "-1.000000 0.000000 1.000000");
   EXPECT_EQ(t.Ok("GetPlaneX $p"), "1.000000");
   EXPECT_EQ(t.Ok("GetPlaneSpin $p"), "90.000000");
+  t.Ok("c_FreePlane $p; c_FreeContext $c");
 }
 
 TEST_F(ViewCommandsTest, VectorsAreLists) {
@@ -214,4 +215,5 @@ TEST_F(ViewCommandsTest, ClipPlaneTakesTheAxisAsACharacterCode) {
   EXPECT_EQ(t.Ok("c_GetPlaneDirection $q"), "0.000000 0.000000 1.000000");
   Var("n", "ClipPlane $c x");  // not a number: 0, no axis
   EXPECT_EQ(t.Ok("c_GetPlanePosition $n"), "0 0 0");
+  EXPECT_EQ(t.Ok("foreach h [list $x $z $q $n] {c_FreePlane $h}; c_FreeContext $c"), "");
 }
