@@ -826,6 +826,10 @@ std::unique_ptr<Shell> ReadShellFile(const char *path, bool body, const char *fu
   if (volume > INT_MAX || mzy > INT_MAX || mxz > INT_MAX) {
     BadFile(path, "impossible size " + SizeText(xsize, ysize, zsize), func);
   }
+  if (!std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(dz) || dx < 0.0f || dy < 0.0f ||
+      dz < 0.0f) {
+    BadFile(path, "impossible voxel size", func);
+  }
   if (n < 0 || n > volume) {
     BadFile(path, "impossible voxel count " + std::to_string(n) + " for " + SizeText(xsize, ysize, zsize), func);
   }

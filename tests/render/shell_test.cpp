@@ -346,16 +346,25 @@ TEST_F(ShellFile, TruncatedFilesFailBeforeReading) {
 }
 
 TEST_F(ShellFile, ImpossibleHeadersFail) {
+  // Each header in front of the sections of a sound 4 x 3 x 2 shell.
+  WriteShell(HandShell().get(), path.c_str());
+  std::string sections = ReadTestFile(path).substr(38);
   const char *headers[] = {
-      "SH\n0 3 2\n1 1 1\n0\n",        "SH\n70000 1 1\n1 1 1\n0\n",
+      "SH\n0 3 2\n1 1 1\n6\n",        "SH\n70000 1 1\n1 1 1\n6\n",
       "SH\n4 3 2\n1 1 1\n-1\n",       "SH\n4 3 2\n1 1 1\n25\n",
-      "SH\n2000 2000 2000\n1 1 1\n0\n", "SH\n4 3\n",
-      "SH\n4 3 2\n1 1 1\n6 junk\n",
+      "SH\n2000 2000 2000\n1 1 1\n6\n", "SH\n4 3\n1 1 1\n6\n",
+      "SH\n4 3 2\n1 1 1\n6 junk\n",  "SH\n4 3 2\n1 nan 1\n6\n",
+      "SH\n4 3 2\n1 -1 1\n6\n",
   };
   for (const char *h : headers) {
-    WriteTestFile(path, std::string(h) + std::string(4096, '\0'));
-    EXPECT_NE(ReadFault(), "") << h;
+    WriteTestFile(path, std::string(h) + sections);
+    std::string fault = ReadFault();
+    EXPECT_TRUE(fault.find("impossible") != std::string::npos ||
+                fault.find("malformed") != std::string::npos)
+        << h << fault;
   }
+  WriteTestFile(path, std::string("SH\n4 3 2\n1 1 1\n6\n") + sections);
+  EXPECT_EQ(ReadFault(), "");
 }
 
 // Sections of the 6-voxel hand shell, as offsets past the header.
