@@ -1,6 +1,12 @@
 #include "commands/modules.h"
+#include "core/adjacency3.h"
+#include "core/scene.h"
+#include "segment/analysis3.h"
 
 std::vector<CommandSpec> Analysis3Commands() {
   return {
+      Wrap<&DistTrans3>("DistTrans3", {"bin", "A", "side"}),
+      Wrap<&TDistTrans3>("TDistTrans3", {"bin", "A", "side", "limit"}),
+      Wrap<&Label2Border>("Label2Border", {"lscn", "A", "side", "limit"}),
   };
 }
