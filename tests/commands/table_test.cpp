@@ -39,6 +39,7 @@ Promised ReadPromised() {
 // Commands added beyond the promised table (listed in the README).
 const std::set<std::string> kAdditions = {
     "Annotate3", "AddSeed3", "AddMark3", "GetCost3", "GetLabel3", "GetPred3", "DeAnnotate3",
+    "DestroySet", "BMapNew", "BMapGet", "BMapSet", "BMapDestroy", "CreateBorder", "DestroyBorder",
 };
 
 }  // namespace
