@@ -9,6 +9,7 @@
 #include "commands/tcl_io.h"
 #include "core/scene.h"
 #include "support/interp.h"
+#include "support/usage_table.h"
 
 namespace {
 
@@ -20,14 +21,7 @@ std::vector<CommandSpec> ShellAndSceneCommands() {
   return all;
 }
 
-struct Usage {
-  const char *name;
-  const char *text;  // with %s for the name
-  int args;
-  bool atLeast;
-};
-
-const Usage kUsages[] = {
+const UsageRow kUsages[] = {
     {"CreateShell", "usage: %s <scn> <alpha> <w>\n", 3, false},
     {"CreateBodyShell", "usage: %s <scn> <alpha>\n", 2, false},
     {"NonTransparentVoxels", "usage: %s <scn> <alpha>\n", 2, false},
@@ -90,11 +84,6 @@ const Usage kUsages[] = {
     {"c_SetShellResolution", "usage: %s <shell> <dx> <dy> <dz>\n", 4, false},
 };
 
-std::string Filled(const char *format, const char *name) {
-  std::string text = format;
-  return text.replace(text.find("%s"), 2, name);
-}
-
 class ShellCommandsTest : public ::testing::Test {
  protected:
   TestInterp t{ShellAndSceneCommands()};
@@ -106,26 +95,7 @@ class ShellCommandsTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ShellCommandsTest, TableOrderUsageTextsAndCounts) {
-  std::vector<CommandSpec> specs = ShellAndSceneCommands();
-  ASSERT_GE(specs.size(), std::size(kUsages));
-  for (size_t i = 0; i < std::size(kUsages); i++) {
-    const Usage &u = kUsages[i];
-    EXPECT_STREQ(specs[i].name, u.name);
-    std::string usage = Filled(u.text, u.name);
-    std::string few = u.name;
-    for (int a = 0; a + 1 < u.args; a++) few += " 0";
-    EXPECT_EQ(t.Err(few), usage) << few;
-    std::string many = u.name;
-    for (int a = 0; a <= u.args; a++) many += " {}";
-    int code;
-    std::string r = t.Eval(many, &code);
-    if (u.atLeast) {
-      EXPECT_NE(r, usage) << many << " should get past the count check";
-    } else {
-      EXPECT_EQ(code, TCL_ERROR);
-      EXPECT_EQ(r, usage) << many;
-    }
-  }
+  ExpectUsageTable(t, ShellAndSceneCommands(), kUsages, std::size(kUsages));
 }
 
 TEST_F(ShellCommandsTest, HandlesOfTheWrongKindFail) {
