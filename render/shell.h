@@ -32,7 +32,9 @@ struct Curve;
 struct Context;
 
 // Packed: the records are the bulk of a shell (19 bytes per voxel for a
-// body shell instead of 24 with padding). Read fields by value.
+// body shell instead of 24 with padding). Multi-byte fields are unaligned:
+// read and write them by value, never bind a reference or pointer to one
+// (std::min, gtest's EXPECT_EQ and range-for over a field all do).
 #pragma pack(push, 1)
 struct Voxel {
   uint8_t label;     // object 0..255

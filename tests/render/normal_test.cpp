@@ -196,10 +196,10 @@ TEST(BallNormals, GreyBallPointsOutward) {
   EXPECT_GT(surface, 300);
   // The centre is flat: no normal, no gradient.
   int centre = GetPointer(shell.get(), kCentre, kCentre, kCentre);
-  EXPECT_EQ(shell->voxel[centre].normal, 0);
-  EXPECT_EQ(shell->body[centre].gradient, 0);
+  EXPECT_EQ(int(shell->voxel[centre].normal), 0);
+  EXPECT_EQ(int(shell->body[centre].gradient), 0);
   int top = GetPointer(shell.get(), kCentre, kCentre, kCentre + 6);
-  EXPECT_GT(shell->body[top].gradient, 0);
+  EXPECT_GT(int(shell->body[top].gradient), 0);
 }
 
 TEST(BallNormals, DistanceMapOfTheObjectPointsOutward) {
@@ -237,7 +237,7 @@ TEST(BallNormals, DistanceMapOfTheObjectPointsOutward) {
   // Another label leaves every normal alone.
   for (Voxel &v : shell->voxel) v.normal = 0;
   SetObjectNormal(shell.get(), dist.get(), DistGradient3, 4);
-  for (const Voxel &v : shell->voxel) ASSERT_EQ(v.normal, 0);
+  for (const Voxel &v : shell->voxel) ASSERT_EQ(int(v.normal), 0);
 }
 
 TEST(BallNormals, LabelShellFromItsBorderPointsOutward) {
@@ -276,10 +276,10 @@ TEST(ShellNormals, BodySetterAgreesWithTheEstimatorVoxelByVoxel) {
           float g[3];
           double m = Gradient3(scn.get(), x, y, z, g, A.get(), offsets.get());
           int i = GetPointer(shell.get(), x, y, z);
-          ASSERT_EQ(shell->body[i].gradient, static_cast<int>(std::min(m, 32767.0))) << range;
+          ASSERT_EQ(int(shell->body[i].gradient), static_cast<int>(std::min(m, 32767.0))) << range;
           float u[3] = {g[0], g[1], g[2]};
           VectorNormalize(u);
-          ASSERT_EQ(shell->voxel[i].normal, GetNormalIndex(u)) << range << " " << x << y << z;
+          ASSERT_EQ(int(shell->voxel[i].normal), GetNormalIndex(u)) << range << " " << x << y << z;
         }
   }
 }

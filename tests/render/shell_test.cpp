@@ -46,11 +46,11 @@ TEST(ShellBuild, VoxelsRowsAndColumnsOfAHandScene) {
   const int xs[] = {1, 3, 0, 2, 1, 2};
   const int labels[] = {5, 7, 2, 2, 5, 5};
   for (int i = 0; i < 6; i++) {
-    EXPECT_EQ(shell->voxel[i].x, xs[i]) << i;
+    EXPECT_EQ(int(shell->voxel[i].x), xs[i]) << i;
     EXPECT_EQ(shell->voxel[i].label, labels[i]) << i;
     EXPECT_EQ(shell->voxel[i].opacity, 255);
     EXPECT_EQ(shell->voxel[i].visible, 1);
-    EXPECT_EQ(shell->voxel[i].normal, 0);
+    EXPECT_EQ(int(shell->voxel[i].normal), 0);
   }
   // Mzy: 3 columns (y) by 3 rows (z = 0, 1, sentinel).
   EXPECT_EQ(Values(shell->Mzy.get()), (std::vector<int>{0, -1, 2, -1, 3, 4, 6, -1, -1}));
@@ -59,8 +59,8 @@ TEST(ShellBuild, VoxelsRowsAndColumnsOfAHandScene) {
   const int ys[] = {2, 0, 2, 1, 2, 0};
   const int ptrs[] = {2, 0, 4, 3, 5, 1};
   for (int k = 0; k < 6; k++) {
-    EXPECT_EQ(shell->list[k].y, ys[k]) << k;
-    EXPECT_EQ(shell->list[k].pointer, ptrs[k]) << k;
+    EXPECT_EQ(int(shell->list[k].y), ys[k]) << k;
+    EXPECT_EQ(int(shell->list[k].pointer), ptrs[k]) << k;
   }
 }
 
@@ -86,7 +86,7 @@ TEST(ShellBuild, BodyShellKeepsLabelsZeroAndTheValues) {
   EXPECT_TRUE(IsBodyShell(shell.get()));
   for (const Voxel &v : shell->voxel) EXPECT_EQ(v.label, 0);
   SetBodyShellValue(shell.get(), scn.get());
-  EXPECT_EQ(shell->body[3].value, 258);
+  EXPECT_EQ(int(shell->body[3].value), 258);
   EXPECT_EQ(GetShellMaximum(shell.get()), 258);
   EXPECT_EQ(shell->maximum, 258);
   EXPECT_FALSE(IsBodyShell(NewShell(2, 2, 2, 0).get()));
@@ -164,7 +164,7 @@ TEST(ShellSetters, LabelsOpacityNormalsAndExports) {
   auto nscn = CreateScene(4, 3, 2);
   for (int &v : nscn->data) v = 0x10000 + 700;
   SetShellNormalIndex(shell.get(), nscn.get());
-  EXPECT_EQ(shell->voxel[5].normal, 700);
+  EXPECT_EQ(int(shell->voxel[5].normal), 700);
 
   auto lab = LabelScene(shell.get());
   EXPECT_EQ(lab->data[lab->Address(1, 0, 0)], 9);
@@ -318,8 +318,8 @@ TEST_F(ShellFile, BodyShellRoundTripAndReaderKinds) {
   auto back = ReadBodyShell(path.c_str());
   ExpectSameShell(shell.get(), back.get());
   ASSERT_TRUE(IsBodyShell(back.get()));
-  EXPECT_EQ(back->body[3].value, 258);
-  EXPECT_EQ(back->body[4].gradient, -7);
+  EXPECT_EQ(int(back->body[3].value), 258);
+  EXPECT_EQ(int(back->body[4].gradient), -7);
   EXPECT_EQ(back->maximum, 7);  // the largest visible value
   // The object reader takes a body file and leaves the body out.
   EXPECT_FALSE(IsBodyShell(ReadShell(path.c_str()).get()));
@@ -451,8 +451,8 @@ TEST(ShellSections, SectionsMatchTheFileLayout) {
   auto list = ReadList(&in, 6);
   auto mzy = ReadM(&in, 3, 2);
   auto mxz = ReadM(&in, 2, 4);
-  EXPECT_EQ(voxels->item[5].x, 2);
-  EXPECT_EQ(list->item[2].pointer, 4);
+  EXPECT_EQ(int(voxels->item[5].x), 2);
+  EXPECT_EQ(int(list->item[2].pointer), 4);
   EXPECT_EQ(mzy->val, shell->Mzy->val);
   EXPECT_EQ(mxz->val, shell->Mxz->val);
 
@@ -470,8 +470,8 @@ TEST(ShellSections, SectionsMatchTheFileLayout) {
   ASSERT_EQ(bout.bytes.size(), 12u);
   StringSource bin(bout.bytes);
   auto back = ReadBody(&bin, 2);
-  EXPECT_EQ(back->item[0].value, 70000);
-  EXPECT_EQ(back->item[1].gradient, 3);
+  EXPECT_EQ(int(back->item[0].value), 70000);
+  EXPECT_EQ(int(back->item[1].gradient), 3);
 }
 
 TEST(ShellSections, ShortStreamsAndBadCountsFail) {
