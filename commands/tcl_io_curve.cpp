@@ -106,7 +106,7 @@ int c_Curve2Label(Tcl_Interp *interp, int, const char *argv[]) {
 // listed wrongly.
 int c_SceneLabelList(Tcl_Interp *interp, int, const char *argv[]) {
   Scene *scn = ArgObject<Scene>(argv[1]);
-  const std::vector<int> &data = scn->data;
+  const auto &data = scn->data;
   int max = 0;
   for (int v : data) {
     if (v < 0) {
@@ -123,7 +123,7 @@ int c_SceneLabelList(Tcl_Interp *interp, int, const char *argv[]) {
     for (int v = 1; v <= max; v++)
       if (present[v]) labels.push_back(v);
   } else {
-    labels = data;
+    labels.assign(data.begin(), data.end());
     std::sort(labels.begin(), labels.end());
     labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
     labels.erase(std::remove(labels.begin(), labels.end(), 0), labels.end());

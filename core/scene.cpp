@@ -75,7 +75,7 @@ int MaximumFromZero(const int *v, int n) {
   for (int i = 0; i < n; i++) m = std::max(m, v[i]);
   return m;
 }
-int MaximumFromZero(const std::vector<int> &data) {
+int MaximumFromZero(const LargeVector<int> &data) {
   return MaximumFromZero(data.data(), static_cast<int>(data.size()));
 }
 

@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "core/image.h"
+#include "core/largepage.h"
 
 struct AdjRel3;
 
 struct Scene {
-  std::vector<int> data;  // 4 bytes/voxel: 64 MiB at 256^3
+  LargeVector<int> data;  // 4 bytes/voxel: 64 MiB at 256^3
   int xsize = 0;
   int ysize = 0;
   int zsize = 0;

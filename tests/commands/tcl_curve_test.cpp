@@ -30,7 +30,7 @@ Handle AdoptScene(std::vector<int> values) {
   scn->ysize = scn->zsize = 1;
   scn->tby = {0};
   scn->tbz = {0};
-  scn->data = std::move(values);
+  scn->data.assign(values.begin(), values.end());
   return Objects().Adopt(std::move(scn));
 }
 

@@ -23,7 +23,7 @@ std::vector<CommandSpec> SegmentTestCommands() {
 
 std::string AdoptRow(std::vector<int> values, int ny = 1) {
   auto scn = CreateScene(static_cast<int>(values.size()) / ny, ny, 1);
-  scn->data = std::move(values);
+  scn->data.assign(values.begin(), values.end());
   return std::to_string(Objects().Adopt(std::move(scn)));
 }
 

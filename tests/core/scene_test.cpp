@@ -68,7 +68,7 @@ std::string FailureOf(F &&f) {
 
 std::unique_ptr<Scene> SceneOf(int x, int y, int z, std::vector<int> values) {
   auto scn = CreateScene(x, y, z);
-  scn->data = std::move(values);
+  scn->data.assign(values.begin(), values.end());
   return scn;
 }
 

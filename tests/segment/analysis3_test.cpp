@@ -35,7 +35,7 @@ struct Volume {
 
 std::unique_ptr<Scene> ToScene(const Volume &vol) {
   auto s = CreateScene(vol.xs, vol.ys, vol.zs);
-  s->data = vol.v;
+  s->data.assign(vol.v.begin(), vol.v.end());
   return s;
 }
 

@@ -383,7 +383,7 @@ TEST(DIFT, EmptySetsChangeNothing) {
   auto ascn = Annotate3(scn.get());
   Seed(ascn.get(), 5, INF - 1);
   DIFT(ascn.get(), A.get());
-  std::vector<int> cost = ascn->cost->data, pred = ascn->pred->data, label = ascn->label->data;
+  LargeVector<int> cost = ascn->cost->data, pred = ascn->pred->data, label = ascn->label->data;
   EXPECT_EQ(TreeRemoval(ascn.get(), A.get()), nullptr);
   DIFT(ascn.get(), A.get());
   EXPECT_EQ(ascn->cost->data, cost);

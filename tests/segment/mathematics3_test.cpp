@@ -11,7 +11,7 @@ namespace {
 
 std::unique_ptr<Scene> SceneOf(std::vector<int> values, float dx = 1.0f) {
   auto s = CreateScene(static_cast<int>(values.size()), 1, 1);
-  s->data = std::move(values);
+  s->data.assign(values.begin(), values.end());
   s->dx = dx;
   return s;
 }

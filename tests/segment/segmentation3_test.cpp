@@ -11,7 +11,7 @@ namespace {
 
 std::unique_ptr<Scene> SceneOf(int nx, int ny, int nz, std::vector<int> values) {
   auto s = CreateScene(nx, ny, nz);
-  s->data = std::move(values);
+  s->data.assign(values.begin(), values.end());
   return s;
 }
 
