@@ -4,8 +4,9 @@
 
 std::vector<CommandSpec> IoCommands() {
   std::vector<CommandSpec> all;
-  for (auto group : {IoPhotoCommands, IoCurveCommands, IoPlaneCommands, IoContextCommands,
-                     IoShellCommands}) {
+  // The context's commands sit between the two shell groups in the table.
+  for (auto group : {IoPhotoCommands, IoCurveCommands, IoPlaneCommands, IoShellCommands,
+                     IoContextCommands, IoShellFieldCommands}) {
     for (CommandSpec &spec : group()) all.push_back(std::move(spec));
   }
   return all;

@@ -10,4 +10,5 @@ std::vector<CommandSpec> IoPhotoCommands();   // photo bridge and scene values
 std::vector<CommandSpec> IoCurveCommands();   // curves and lists
 std::vector<CommandSpec> IoPlaneCommands();   // cut planes
 std::vector<CommandSpec> IoContextCommands(); // viewing context and z-buffer
-std::vector<CommandSpec> IoShellCommands();   // shells, their slices and values
+std::vector<CommandSpec> IoShellCommands();   // shells: values, slices and freeing
+std::vector<CommandSpec> IoShellFieldCommands();  // shell fields, scenes and normals

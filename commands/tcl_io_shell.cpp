@@ -1,6 +1,216 @@
+// The hand-made shell commands: values at a voxel, freeing, fields, the
+// associated scene and the normal setters.
+#include <cmath>
+#include <string>
+#include <unordered_map>
+
 #include "commands/tcl_io.h"
+#include "commands/tcl_shell.h"
+#include "core/scene.h"
+#include "render/normal.h"
+#include "render/shell.h"
+
+// ---- associated scenes ----
+
+namespace {
+
+std::unordered_map<const Shell *, Handle> &SceneHandles() {
+  static std::unordered_map<const Shell *, Handle> handles;
+  return handles;
+}
+
+}  // namespace
+
+void AssociateShellScene(Shell *shell, Handle scn) {
+  if (scn == 0) {
+    shell->scene = nullptr;
+    SceneHandles().erase(shell);
+    return;
+  }
+  shell->scene = Objects().Get<Scene>(scn);
+  SceneHandles()[shell] = scn;
+}
+
+Shell *WithLiveScene(Shell *shell) {
+  auto it = SceneHandles().find(shell);
+  if (it == SceneHandles().end()) {
+    shell->scene = nullptr;
+  } else if (!Objects().Alive(it->second)) {
+    shell->scene = nullptr;
+    SceneHandles().erase(it);
+  }
+  return shell;
+}
+
+Handle ShellSceneHandle(Shell *shell) {
+  WithLiveScene(shell);
+  auto it = SceneHandles().find(shell);
+  return it == SceneHandles().end() ? 0 : it->second;
+}
+
+void ForgetShellScene(const Shell *shell) { SceneHandles().erase(shell); }
+
+// ---- commands ----
+
+namespace {
+
+Shell *ShellArg(const char *s) { return ArgObject<Shell>(s); }
+
+void CheckShellSize(const Shell *shell, const Scene *scn) {
+  if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
+    throw CommandError("scene of " + std::to_string(scn->xsize) + " x " +
+                       std::to_string(scn->ysize) + " x " + std::to_string(scn->zsize) +
+                       " for a shell of " + std::to_string(shell->xsize) + " x " +
+                       std::to_string(shell->ysize) + " x " + std::to_string(shell->zsize));
+  }
+}
+
+// A coordinate read as a number and truncated; one beyond the integers
+// lies outside every shell.
+int Coordinate(const char *s) {
+  double v = std::trunc(ArgDouble(s));
+  return std::isfinite(v) && std::fabs(v) < 2.0e9 ? static_cast<int>(v) : -1;
+}
+
+void SetInt(Tcl_Interp *interp, long long v) { Tcl_SetObjResult(interp, Tcl_NewWideIntObj(v)); }
+
+int c_GetShellValue(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = WithLiveScene(ShellArg(argv[1]));
+  int x = Coordinate(argv[2]), y = Coordinate(argv[3]), z = Coordinate(argv[4]);
+  long long value = -1;
+  if (IsBodyShell(shell)) {
+    int i = VoxelExist(shell, x, y, z);
+    if (i >= 0) value = shell->body[i].value;
+  } else if (shell->scene != nullptr && shell->scene->Valid(x, y, z)) {
+    value = shell->scene->data[shell->scene->Address(x, y, z)];
+  }
+  SetInt(interp, value);
+  return TCL_OK;
+}
+
+int c_GetShellGradient(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = ShellArg(argv[1]);
+  int x = Coordinate(argv[2]), y = Coordinate(argv[3]), z = Coordinate(argv[4]);
+  long long value = -1;
+  if (IsBodyShell(shell)) {
+    int i = VoxelExist(shell, x, y, z);
+    if (i >= 0) value = shell->body[i].gradient;
+  }
+  SetInt(interp, value);
+  return TCL_OK;
+}
+
+int c_FreeShell(Tcl_Interp *interp, int, const char *argv[]) {
+  std::unique_ptr<Shell> shell = Objects().Take<Shell>(ArgHandle(argv[1]));
+  ForgetShellScene(shell.get());
+  DestroyShell(&shell);
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_GetShellMaximum(Tcl_Interp *interp, int, const char *argv[]) {
+  SetInt(interp, ShellArg(argv[1])->maximum);
+  return TCL_OK;
+}
+
+int c_GetShellNObjects(Tcl_Interp *interp, int, const char *argv[]) {
+  SetInt(interp, ShellArg(argv[1])->nobjects & 0xFF);
+  return TCL_OK;
+}
+
+int c_CountShellVoxels(Tcl_Interp *interp, int, const char *argv[]) {
+  SetInt(interp, ShellArg(argv[1])->nvoxels);
+  return TCL_OK;
+}
+
+int c_SetObjectNormal(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = ShellArg(argv[1]);
+  Scene *dist = ArgObject<Scene>(argv[2]);
+  int obj = static_cast<int>(ArgInt(argv[3]));
+  CheckShellSize(shell, dist);
+  SetObjectNormal(shell, dist, DistGradient3, obj);
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_IsBodyShell(Tcl_Interp *interp, int, const char *argv[]) {
+  SetInt(interp, IsBodyShell(ShellArg(argv[1])) ? 1 : 0);
+  return TCL_OK;
+}
+
+int c_ShellHasScene(Tcl_Interp *interp, int, const char *argv[]) {
+  SetInt(interp, ShellSceneHandle(ShellArg(argv[1])) != 0 ? 1 : 0);
+  return TCL_OK;
+}
+
+int c_GetShellScene(Tcl_Interp *interp, int, const char *argv[]) {
+  SetHandleResult(interp, ShellSceneHandle(ShellArg(argv[1])));
+  return TCL_OK;
+}
+
+int c_SetDistNormal(Tcl_Interp *interp, int, const char *argv[]) {
+  SetDistNormal(ShellArg(argv[1]));
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_SetShellNormal(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = ShellArg(argv[1]);
+  Scene *scn = ArgObject<Scene>(argv[2]);
+  CheckShellSize(shell, scn);
+  if (IsBodyShell(shell)) {
+    SetBodyShellNormal(shell, scn, Gradient3);
+  } else {
+    SetShellNormal(shell, scn, Gradient3);
+  }
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+// Scene 0 detaches the shell's scene.
+int c_SetShellScene(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = ShellArg(argv[1]);
+  Handle h = ArgHandle(argv[2]);
+  if (h != 0) CheckShellSize(shell, Objects().Get<Scene>(h));
+  AssociateShellScene(shell, h);
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_SetShellResolution(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = ShellArg(argv[1]);
+  shell->dx = static_cast<float>(ArgDouble(argv[2]));
+  shell->dy = static_cast<float>(ArgDouble(argv[3]));
+  shell->dz = static_cast<float>(ArgDouble(argv[4]));
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+}  // namespace
 
 std::vector<CommandSpec> IoShellCommands() {
   return {
+      Hand("c_GetShellValue", c_GetShellValue, "usage: %s <shell> <x> <y> <z>\n", 4, kAnyCount),
+      Hand("c_GetShellGradient", c_GetShellGradient, "usage: %s <shell> <x> <y> <z>\n", 4,
+           kAnyCount),
+      Hand("c_FreeShell", c_FreeShell, "usage: %s <shellref>\n", 1, 1),
+  };
+}
+
+std::vector<CommandSpec> IoShellFieldCommands() {
+  return {
+      Hand("c_GetShellMaximum", c_GetShellMaximum, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_GetShellNObjects", c_GetShellNObjects, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_CountShellVoxels", c_CountShellVoxels, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_SetObjectNormal", c_SetObjectNormal, "usage: %s <shell> <dist scene> <obj>\n", 3,
+           kAnyCount),
+      Hand("c_IsBodyShell", c_IsBodyShell, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_ShellHasScene", c_ShellHasScene, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_GetShellScene", c_GetShellScene, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_SetDistNormal", c_SetDistNormal, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_SetShellNormal", c_SetShellNormal, "usage: %s <shell> <scn>\n", 2, kAnyCount),
+      Hand("c_SetShellScene", c_SetShellScene, "usage: %s <shell> <scn>\n", 2, 2),
+      Hand("c_SetShellResolution", c_SetShellResolution, "usage: %s <shell> <dx> <dy> <dz>\n",
+           4, 4),
   };
 }

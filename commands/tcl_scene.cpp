@@ -1,10 +1,11 @@
 #include "commands/modules.h"
 #include "core/adjacency3.h"
 #include "core/scene.h"
+#include "segment/analysis3.h"
 
 // Positions and operand sizes are checked inside the core operations, so a
 // bad slice number or voxel address fails the command with the core's
-// message. ShapeBasedInterp joins this table with the distance transforms.
+// message.
 std::vector<CommandSpec> SceneCommands() {
   return {
       Wrap<&ROI3>("ROI3", {"scn", "xl", "yl", "zl", "xh", "yh", "zh"}),
@@ -47,6 +48,7 @@ std::vector<CommandSpec> SceneCommands() {
       Wrap<&CompareScenes>("CompareScenes", {"scn1", "scn2"}),
       Wrap<&SetScene>("SetScene", {"scn", "value"}),
       Wrap<&SetLabelScene>("SetLabelScene", {"scn", "label", "value"}),
+      Wrap<&ShapeBasedInterp>("ShapeBasedInterp", {"scn", "dx", "dy", "dz"}),
       Wrap<&GetBorder3>("GetBorder3", {"scn", "A"}),
       Wrap<&DrawAdj3>("DrawAdj3", {"scn", "A", "center", "value"}),
   };

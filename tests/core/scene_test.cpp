@@ -680,11 +680,12 @@ TEST(SceneCommands, UsageMessages) {
       {"CompareScenes", "<scn1> <scn2>"},
       {"SetScene", "<scn> <value>"},
       {"SetLabelScene", "<scn> <label> <value>"},
+      {"ShapeBasedInterp", "<scn> <dx> <dy> <dz>"},
       {"GetBorder3", "<scn> <A>"},
       {"DrawAdj3", "<scn> <A> <center> <value>"},
   };
   auto specs = SceneCommands();
-  ASSERT_EQ(specs.size(), 42u);
+  ASSERT_EQ(specs.size(), 43u);
   EXPECT_EQ(std::string(specs.front().name), "ROI3");
   EXPECT_EQ(std::string(specs.back().name), "DrawAdj3");
   TestInterp t(specs);

@@ -1,0 +1,168 @@
+// The two shell builders of the import wizard, step by step, on phantoms of
+// 64^3, 128^3 and 256^3: seconds per step and bytes of shell per voxel,
+// beside the targets (each builder under 10 s at 256^3, a body shell under
+// 24 bytes per voxel) and the growth from one size to the next (8x the
+// voxels each time; linear cost means about 8x the time).
+//
+//   build/bench/shell_bench            both builders, all sizes
+//   build/bench/shell_bench body       the body builder only
+#include <ctime>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/adjacency3.h"
+#include "core/scene.h"
+#include "render/normal.h"
+#include "render/shell.h"
+#include "segment/analysis3.h"
+#include "segment/segmentation3.h"
+
+namespace {
+
+// CPU seconds of this (single-threaded) process: on a machine shared with
+// other jobs the wall clock measures the neighbours too.
+double CpuNow() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+double Seconds(const std::function<void()> &step) {
+  double start = CpuNow();
+  step();
+  return CpuNow() - start;
+}
+
+size_t ShellBytes(const Shell *s) {
+  return s->voxel.capacity() * sizeof(Voxel) + s->list.capacity() * sizeof(ListEntry) +
+         s->body.capacity() * sizeof(BodyEntry) + (s->Mzy->val.size() + s->Mxz->val.size()) * 4 +
+         (s->Mzy->tbrow.size() + s->Mxz->tbrow.size()) * 4 +
+         s->normaltable->entry.size() * sizeof(NormalVector);
+}
+
+// A grey phantom whose voxels are all non-zero: a smooth background ramp,
+// a bright box and a brighter ball.
+std::unique_ptr<Scene> GreyVolume(int n) {
+  auto scn = CreateScene(n, n, n);
+  for (int z = 0; z < n; z++)
+    for (int y = 0; y < n; y++)
+      for (int x = 0; x < n; x++) {
+        int v = 100 + (x + y + z) % 50;
+        if (x > n / 8 && x < n / 2 && y > n / 8 && y < n / 2 && z > n / 8 && z < n / 2) v = 1000;
+        int dx = x - 5 * n / 8, dy = y - 5 * n / 8, dz = z - 5 * n / 8;
+        if (dx * dx + dy * dy + dz * dz < n * n / 25) v = 2000;
+        scn->data[scn->Address(x, y, z)] = v;
+      }
+  return scn;
+}
+
+// Ten labelled objects: boxes on a 5 x 2 grid, the first eight pairs
+// touching, filling about a third of the volume.
+std::unique_ptr<Scene> LabelVolume(int n) {
+  auto scn = CreateScene(n, n, n);
+  const int bx = n / 5, by = n / 2;
+  for (int z = n / 4; z < 3 * n / 4; z++)
+    for (int y = 2; y < n - 2; y++)
+      for (int x = 2; x < n - 2; x++) {
+        int label = 1 + std::min(x / bx, 4) + 5 * std::min(y / by, 1);
+        scn->data[scn->Address(x, y, z)] = label;
+      }
+  return scn;
+}
+
+struct Row {
+  std::string step;
+  std::vector<double> seconds;
+};
+
+void Print(const char *title, const std::vector<int> &sizes, const std::vector<Row> &rows,
+           const std::vector<double> &bytes) {
+  printf("%s\n  %-28s", title, "step");
+  for (int n : sizes) printf("  %7d^3", n);
+  printf("   growth per size step\n");
+  std::vector<double> total(sizes.size(), 0.0);
+  for (const Row &r : rows) {
+    printf("  %-28s", r.step.c_str());
+    for (size_t i = 0; i < r.seconds.size(); i++) {
+      printf("  %8.3fs", r.seconds[i]);
+      total[i] += r.seconds[i];
+    }
+    printf("  ");
+    for (size_t i = 1; i < r.seconds.size(); i++) printf(" x%.1f", r.seconds[i] / r.seconds[i - 1]);
+    printf("\n");
+  }
+  printf("  %-28s", "total (target < 10 s at 256^3)");
+  for (double t : total) printf("  %8.3fs", t);
+  printf("\n  %-28s", "shell bytes per voxel");
+  for (double b : bytes) printf("  %9.2f", b);
+  printf("\n\n");
+}
+
+void BodyBuilder(const std::vector<int> &sizes) {
+  std::vector<Row> rows = {{"NewBodyShell", {}}, {"SetShellVoxels", {}}, {"SetShellList", {}},
+                           {"c_SetShellNormal", {}}, {"SetBodyShellValue", {}}};
+  std::vector<double> bytes;
+  for (int n : sizes) {
+    auto scn = GreyVolume(n);
+    std::unique_ptr<Shell> shell;
+    rows[0].seconds.push_back(Seconds([&] { shell = NewBodyShell(n, n, n, n * n * n); }));
+    rows[1].seconds.push_back(Seconds([&] { SetShellVoxels(shell.get(), scn.get()); }));
+    rows[2].seconds.push_back(Seconds([&] { SetShellList(shell.get(), scn.get()); }));
+    rows[3].seconds.push_back(
+        Seconds([&] { SetBodyShellNormal(shell.get(), scn.get(), Gradient3); }));
+    rows[4].seconds.push_back(Seconds([&] { SetBodyShellValue(shell.get(), scn.get()); }));
+    bytes.push_back(static_cast<double>(ShellBytes(shell.get())) / shell->nvoxels);
+  }
+  Print("body-shell builder, grey phantom with every voxel non-zero (target < 24 B/voxel)",
+        sizes, rows, bytes);
+}
+
+void LabelBuilder(const std::vector<int> &sizes) {
+  std::vector<Row> rows = {{"Label2Border", {}},
+                           {"NewShell", {}},
+                           {"SetShellVoxels", {}},
+                           {"SetShellList", {}},
+                           {"10 x Threshold3", {}},
+                           {"10 x TDistTrans3", {}},
+                           {"10 x c_SetObjectNormal", {}}};
+  std::vector<double> bytes;
+  for (int n : sizes) {
+    auto labels = LabelVolume(n);
+    auto A = Spheric(1.8f);
+    std::unique_ptr<Scene> border;
+    std::unique_ptr<Shell> shell;
+    rows[0].seconds.push_back(Seconds([&] { border = Label2Border(labels.get(), A.get(), 2, 16); }));
+    int k = 0;
+    for (int v : border->data) k += v != 0;
+    rows[1].seconds.push_back(Seconds([&] { shell = NewShell(n, n, n, k); }));
+    rows[2].seconds.push_back(Seconds([&] { SetShellVoxels(shell.get(), border.get()); }));
+    rows[3].seconds.push_back(Seconds([&] { SetShellList(shell.get(), border.get()); }));
+    double threshold = 0, dist = 0, normals = 0;
+    for (int i = 1; i <= 10; i++) {
+      std::unique_ptr<Scene> bin, d;
+      threshold += Seconds([&] { bin = Threshold3(border.get(), i, i); });
+      dist += Seconds([&] { d = TDistTrans3(bin.get(), A.get(), 2, 16); });
+      normals += Seconds([&] { SetObjectNormal(shell.get(), d.get(), DistGradient3, i); });
+    }
+    rows[4].seconds.push_back(threshold);
+    rows[5].seconds.push_back(dist);
+    rows[6].seconds.push_back(normals);
+    bytes.push_back(static_cast<double>(ShellBytes(shell.get())) / shell->nvoxels);
+  }
+  Print("label-shell builder, 10 boxes (the opacity step belongs to the classification)", sizes,
+        rows, bytes);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  const std::vector<int> sizes = {64, 128, 256};
+  bool bodyOnly = argc > 1 && strcmp(argv[1], "body") == 0;
+  printf("shell builders, one thread, CPU seconds per step\n\n");
+  BodyBuilder(sizes);
+  if (!bodyOnly) LabelBuilder(sizes);
+  return 0;
+}
