@@ -33,6 +33,16 @@ std::vector<int> RowOffsets(const Propagation &pr) {
   return rows;
 }
 
+// The ring list of cost c, served while cost v sits in list `slot`: steps
+// shorter than the ring go by offset, longer ones (only with unusual
+// relations) by the cost itself.
+static inline int RingSlot(long long c, long long v, int slot, int nb) {
+  const long long step = c - v;
+  if (step >= nb) return static_cast<int>(c % nb);
+  int s = slot + static_cast<int>(step);
+  return s >= nb ? s - nb : s;
+}
+
 template <class D>
 struct Displacement {
   D x, y, z;
@@ -117,15 +127,7 @@ bool Run(const Propagation &pr) {
           // form: the caller redoes it with 32-bit components.
           if (nx > kLongest || ny > kLongest || nz > kLongest) return false;
           if (kq == kUnreached) pending++;
-          const long long step = c - v;
-          int s;
-          if (step < nb) {
-            s = slot + static_cast<int>(step);
-            if (s >= nb) s -= nb;
-          } else {
-            s = static_cast<int>(c % nb);
-          }
-          ring[s].push_back(q);
+          ring[RingSlot(c, v, slot, nb)].push_back(q);
           K[q] = static_cast<int>(c);
           disp[q] = Displacement<D>(nx, ny, nz);
         }
@@ -223,15 +225,7 @@ bool RunPacked(const Propagation &pr) {
                          nz = ((wp >> 20) & kComponentMask) + az[i];
           if ((nx | ny | nz) > kComponentMask) return false;
           if (wq == kWordUnreached) pending++;
-          const long long step = c - v;
-          int s;
-          if (step < nb) {
-            s = slot + static_cast<int>(step);
-            if (s >= nb) s -= nb;
-          } else {
-            s = static_cast<int>(c % nb);
-          }
-          ring[s].push_back(q);
+          ring[RingSlot(c, v, slot, nb)].push_back(q);
           W[q] = nx | ny << 10 | nz << 20;
         }
       }

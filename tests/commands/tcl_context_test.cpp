@@ -10,6 +10,7 @@
 #include "commands/tcl_io.h"
 #include "render/context.h"
 #include "support/interp.h"
+#include "support/usage_table.h"
 
 namespace {
 
@@ -22,15 +23,8 @@ std::vector<CommandSpec> ViewCommands() {
   return all;
 }
 
-struct Usage {
-  const char *name;
-  const char *text;  // with %s for the name
-  int args;          // the count the text asks for
-  bool atLeast;      // more arguments accepted
-};
-
 // Table order, as the command list gives it, module by module.
-const Usage kUsages[] = {
+const UsageRow kUsages[] = {
     {"CreatePlane", "usage: %s <cxt>\n", 1, false},
     {"CopyPlane", "usage: %s <pl>\n", 1, false},
     {"DestroyPlane", "usage: %s <pl>\n", 1, false},
@@ -85,11 +79,6 @@ const Usage kUsages[] = {
     {"c_GetObject", "usage: %s <cxt> <x> <y>\n", 3, true},
 };
 
-std::string Filled(const char *format, const char *name) {
-  std::string text = format;
-  return text.replace(text.find("%s"), 2, name);
-}
-
 class ViewCommandsTest : public ::testing::Test {
  protected:
   TestInterp t{ViewCommands()};
@@ -103,24 +92,7 @@ class ViewCommandsTest : public ::testing::Test {
 TEST_F(ViewCommandsTest, TableOrderUsageTextsAndCounts) {
   std::vector<CommandSpec> specs = ViewCommands();
   ASSERT_EQ(specs.size(), std::size(kUsages));
-  for (size_t i = 0; i < specs.size(); i++) {
-    const Usage &u = kUsages[i];
-    EXPECT_STREQ(specs[i].name, u.name);
-    std::string usage = Filled(u.text, u.name);
-    std::string few = u.name;
-    for (int a = 0; a + 1 < u.args; a++) few += " 0";
-    EXPECT_EQ(t.Err(few), usage) << few;
-    std::string many = u.name;
-    for (int a = 0; a <= u.args; a++) many += " {}";
-    int code;
-    std::string r = t.Eval(many, &code);
-    if (u.atLeast) {
-      EXPECT_NE(r, usage) << many << " should get past the count check";
-    } else {
-      EXPECT_EQ(code, TCL_ERROR);
-      EXPECT_EQ(r, usage) << many;
-    }
-  }
+  ExpectUsageTable(t, specs, kUsages, std::size(kUsages));
 }
 
 TEST_F(ViewCommandsTest, HandlesOfTheWrongKindFail) {
