@@ -12,6 +12,7 @@
 #include "core/curve.h"
 #include "core/fileio.h"
 #include "core/scene.h"
+#include "render/context.h"
 #include "segment/analysis3.h"
 #include "segment/segmentation3.h"
 
@@ -88,6 +89,14 @@ void FillIndex(Image *M, int sentinel) {
 }
 
 }  // namespace
+
+void CheckShellContext(const Shell *shell, const Context *cxt, const char *func) {
+  if (cxt->xsize != shell->xsize || cxt->ysize != shell->ysize || cxt->zsize != shell->zsize) {
+    Error("The context was made for a volume of " + SizeText(cxt->xsize, cxt->ysize, cxt->zsize) +
+              " but the shell is " + SizeText(shell->xsize, shell->ysize, shell->zsize),
+          func);
+  }
+}
 
 // ---- records ----
 

@@ -98,6 +98,9 @@ std::unique_ptr<Shell> NewShell(int xsize, int ysize, int zsize, int nvoxels);
 std::unique_ptr<Shell> NewBodyShell(int xsize, int ysize, int zsize, int nvoxels);
 void DestroyShell(std::unique_ptr<Shell> *shell);
 bool IsBodyShell(const Shell *shell);
+// Error (naming func) unless the context was made for the shell's size:
+// renderers index the context's traversal and offsets by shell coordinates.
+void CheckShellContext(const Shell *shell, const Context *cxt, const char *func);
 
 // The voxels of row (y, z) are [*first, *end); both are 0 for an empty row.
 void ShellRow(const Shell *shell, int y, int z, int *first, int *end);
