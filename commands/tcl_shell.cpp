@@ -10,7 +10,9 @@
 #include "core/curve.h"
 #include "core/image.h"
 #include "core/scene.h"
+#include "render/context.h"
 #include "render/shell.h"
+#include "render/shell_render.h"
 
 namespace {
 
@@ -206,6 +208,11 @@ std::vector<CommandSpec> ShellCommands() {
       Wrap<&DestroyShellCommand>("DestroyShell", {"shell"}),
       Wrap<&GetPointerCommand>("GetPointer", {"shell", "v"}),
       Wrap<&VoxelExistCommand>("VoxelExist", {"shell", "v"}),
+      Wrap<&SWShellRendering>("SWShellRendering", {"shell", "cxt"}),
+      Wrap<&ShellRendering>("ShellRendering", {"shell", "cxt"}),
+      Wrap<&ISWShellRendering>("ISWShellRendering", {"shell", "cxt"}),
+      Wrap<&CSWShellRendering>("CSWShellRendering", {"shell", "cxt"}),
+      Wrap<&ICSWShellRendering>("ICSWShellRendering", {"shell", "cxt"}),
       Wrap<&GetShellXSize>("GetShellXSize", {"shell"}),
       Wrap<&GetShellYSize>("GetShellYSize", {"shell"}),
       Wrap<&GetShellZSize>("GetShellZSize", {"shell"}),

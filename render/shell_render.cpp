@@ -1,0 +1,149 @@
+// The splatting renderers (colour, grey, direct projection) and the
+// intermediate-image compositing renderer.
+#include "render/shell_render.h"
+
+#include <cmath>
+
+#include "render/context.h"
+#include "render/shading.h"
+#include "render/shell.h"
+#include "render/shell_splat.h"
+#include "render/shell_traverse.h"
+
+namespace {
+
+std::unique_ptr<FBuffer> OpenFBuffer(int ncols, int nrows) {
+  auto f = CreateFBuffer(ncols, nrows);
+  InitFBuffer(f.get(), 1.0f);
+  return f;
+}
+
+}  // namespace
+
+std::unique_ptr<CImage> CSWShellRendering(const Shell *shell, Context *cxt) {
+  CheckShellContext(shell, cxt, "CSWShellRendering");
+  const SplatSetup s = MakeSplatSetup(cxt);
+  auto interT = OpenFBuffer(s.shear.iw, s.shear.ih);
+  auto outT = OpenFBuffer(s.isize, s.isize);
+  InitZBuffer(cxt->zbuffer.get());
+  auto out = CreateCImage(s.isize, s.isize);
+  const SplatTargets t{interT.get(), outT.get(), cxt->zbuffer.get(), out.get(), nullptr};
+  CompositeShell<CSWMode>(s, t, shell, cxt, RunOfAxis(cxt, cxt->paxis), true);
+  return out;
+}
+
+std::unique_ptr<Image> SWShellRendering(const Shell *shell, Context *cxt) {
+  CheckShellContext(shell, cxt, "SWShellRendering");
+  const SplatSetup s = MakeSplatSetup(cxt);
+  auto interT = OpenFBuffer(s.shear.iw, s.shear.ih);
+  auto outT = OpenFBuffer(s.isize, s.isize);
+  auto out = CreateImage(s.isize, s.isize);
+  const SplatTargets t{interT.get(), outT.get(), nullptr, nullptr, out.get()};
+  CompositeShell<SWMode>(s, t, shell, cxt, RunOfAxis(cxt, cxt->paxis), false);
+  return out;
+}
+
+// Direct projection with the rotation: the voxel array row by row, z outer,
+// whatever the principal axis; only the output transparency gates.
+std::unique_ptr<Image> ShellRendering(const Shell *shell, Context *cxt) {
+  CheckShellContext(shell, cxt, "ShellRendering");
+  const SplatSetup s = MakeSplatSetup(cxt);
+  const int n = s.isize, half = n / 2;
+  auto outT = OpenFBuffer(n, n);
+  auto out = CreateImage(n, n);
+  float *T = outT->val.data();
+  const double r0[3] = {cxt->rotation[0][0], cxt->rotation[0][1], cxt->rotation[0][2]};
+  const double r1[3] = {cxt->rotation[1][0], cxt->rotation[1][1], cxt->rotation[1][2]};
+  const AxisRun xr = RunOfAxis(cxt, 'x'), yr = RunOfAxis(cxt, 'y'), zr = RunOfAxis(cxt, 'z');
+  for (int z = zr.first; z != zr.end; z += zr.step) {
+    for (int y = yr.first; y != yr.end; y += yr.step) {
+      int first, end;
+      ShellRow(shell, y, z, &first, &end);
+      for (int e = 0; e < end - first; e++) {
+        const int index = xr.step > 0 ? first + e : end - 1 - e;
+        const Voxel vox = shell->voxel[index];
+        if (vox.label == 0) continue;
+        const double cx = vox.x - s.xc, cy = y - s.yc, cz = z - s.zc;
+        const int q0c = static_cast<int>(r0[0] * cx + r0[1] * cy + r0[2] * cz + half);
+        const int q0r = static_cast<int>(r1[0] * cx + r1[1] * cy + r1[2] * cz + half);
+        const bool q0In = q0c >= 0 && q0c < n && q0r >= 0 && q0r < n;
+        if (q0In && !IsOpen(T[q0c + q0r * n])) continue;
+        const double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
+        if (!(c > 0.0)) continue;
+        const double d = s.r2[0] * cx + s.r2[1] * cy + s.r2[2] * cz + s.dc;
+        const ObjectAppearance &o = cxt->object[vox.label];
+        const double shade = ShadeOf(o, c, d, n);
+        const double alpha = s.opacity[vox.opacity], A = o.opac;
+        for (const SplatTap &tap : s.taps) {
+          const int qc = q0c + tap.dx, qr = q0r + tap.dy;
+          if (qc < 0 || qc >= n || qr < 0 || qr >= n) continue;
+          const int q = qc + qr * n;
+          if (!IsOpen(T[q])) continue;
+          out->val[q] += SaturatedInt(T[q] * alpha * A * 255.0 * shade * tap.weight);
+          T[q] = static_cast<float>(T[q] * (1.0 - alpha * A * tap.weight));
+        }
+      }
+    }
+  }
+  return out;
+}
+
+std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
+  CheckShellContext(shell, cxt, "ICSWShellRendering");
+  const SplatSetup s = MakeSplatSetup(cxt);
+  const ShearFrame &f = s.shear;
+  auto interT = OpenFBuffer(f.iw, f.ih);
+  auto interZ = CreateZBuffer(f.iw, f.ih);
+  auto inter = CreateCImage(f.iw, f.ih);
+  auto out = CreateCImage(s.isize, s.isize);
+  ZBuffer *zb = cxt->zbuffer.get();
+  InitZBuffer(zb);
+  const bool body = IsBodyShell(shell);
+  float *T = interT->val.data();
+  TraverseOpenIntermediate<ShearRounding::kNearest, false>(
+      shell, cxt, f, PrincipalRun(cxt), true, interT.get(),
+      [&](int index, int x, int y, int z, int u, int v) {
+        const int p = u + f.ci + (v + f.cj) * f.iw;
+        const Voxel vox = shell->voxel[index];
+        if (vox.visible == 0 || vox.label == 0) return;
+        const double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
+        if (!(c > 0.0) && !body) return;
+        const double d = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc) + s.dc;
+        const ObjectAppearance &o = cxt->object[vox.label];
+        const double shade = ShadeOf(o, c, d, s.isize);
+        const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
+        AccVoxelColor(inter.get(), cxt, p, static_cast<float>(shade), static_cast<float>(T[p] * w),
+                      vox.label);
+        T[p] = static_cast<float>(T[p] * (1.0 - w));
+        if (interZ->voxel[p] == -1) {
+          interZ->voxel[p] = index;
+          interZ->object[p] = vox.label;
+          const double dist = s.isize - d;
+          if (dist < interZ->dist[p]) interZ->dist[p] = static_cast<float>(dist);
+        }
+      });
+  // Nearest-neighbour warp in image order.
+  const double s00 = cxt->shear[0][0], s01 = cxt->shear[0][1];
+  const double s10 = cxt->shear[1][0], s11 = cxt->shear[1][1];
+  const int half = s.isize / 2;
+  for (int r = 0; r < s.isize; r++) {
+    const int vc = r - half;
+    for (int col = 0; col < s.isize; col++) {
+      const int uc = col - half;
+      const int iu = static_cast<int>(s00 * uc + s01 * vc + f.ci);
+      const int iv = static_cast<int>(s10 * uc + s11 * vc + f.cj);
+      if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;
+      const int p = iu + iv * f.iw, q = col + r * s.isize;
+      for (int b = 0; b < 3; b++) out->C[b]->val[q] = inter->C[b]->val[p];
+      zb->object[q] = interZ->object[p];
+      zb->voxel[q] = interZ->voxel[p];
+      zb->dist[q] = interZ->dist[p];
+    }
+  }
+  return out;
+}
+
+std::unique_ptr<Image> ISWShellRendering(const Shell *shell, Context *cxt) {
+  CheckShellContext(shell, cxt, "ISWShellRendering");
+  return nullptr;
+}

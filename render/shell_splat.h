@@ -1,0 +1,493 @@
+// The compositing core of the splatting renderers, shared by the plain
+// colour and grey renderers and the cut renderers.
+//
+// One voxel is placed in the sheared intermediate image, gated there,
+// shaded from its normal, warped to the output image and spread over the
+// context's kernel, front to back:
+//
+//   1. (u, v) := the voxel's sheared position, truncated; p := (u + ci,
+//      v + cj) in the intermediate image.
+//   2. Skip unless the intermediate transparency at p exceeds 0.05, the
+//      label is non-zero and (if the mode tests it) the voxel is visible.
+//   3. c := viewer . normal; skip unless c > 0 (back faces and voxels
+//      without a normal change nothing).
+//   4. Depth d (exact: r2 . centred position + isize / 2; truncated: the
+//      dot product truncated first), dist := isize - d.
+//   5. Plane test (cut-plane mode): skip unless dist is below the z-buffer
+//      dist at the centre tap.
+//   6. Shade s := (kd c + ks (2c^2 - 1)^ns) (1 - d / isize) + ka, the
+//      specular term 0 where 2c^2 - 1 < 0.
+//   7. Warp (u, v) with the upper-left block of the inverse shear matrix,
+//      truncated, to the output centre q0.
+//   8. Every kernel tap q around q0 inside the output whose transparency
+//      exceeds 0.05 (and, in cut-plane mode, where dist is below the
+//      z-buffer dist) receives w := g alpha A: colour through AccVoxelColor
+//      with weight T(q) w, or grey trunc(T(q) g alpha A 255 s); T(q) :=
+//      T(q) (1 - w); and the first voxel to reach q is recorded in the
+//      z-buffer (dist only when nearer, or always, or not at all).
+//   9. The intermediate transparency at p := T(q0).
+//
+// Positions outside a buffer: an intermediate pixel p outside the
+// intermediate image gates nothing and is not written back (the voxel is
+// still drawn); a centre q0 outside the output skips the centre plane test
+// and the write-back, and only the taps inside the output are drawn.
+// Nothing is read or written outside a buffer.
+//
+// Numbers are formed in double and rounded to float where a float is
+// stored (transparencies, z-buffer dist) or passed (AccVoxelColor).
+//
+// The mode is a compile-time policy, a struct with these members:
+//   static constexpr bool kColour;        // CImage output, else grey Image
+//   static constexpr bool kTestVisible;   // step 2 tests the visible flag
+//   static constexpr SplatDepth kDepth;   // step 4
+//   static constexpr SplatFirstHit kFirstHit;  // step 8's z-buffer record
+//   static constexpr bool kPlaneTest;     // steps 5 and 8
+// kCSWMode and kSWMode below are the renderers' own; the cut renderers
+// define theirs the same way, e.g.
+//   struct CutMode { colour, visible tested, SplatDepth::kTruncated,
+//                    SplatFirstHit::kIfNearer, no plane test };
+//   struct CutPlaneMode { ..., SplatFirstHit::kAlways, kPlaneTest = true };
+//
+// Use:
+//   SplatSetup s = MakeSplatSetup(shell, cxt);        // per rendering
+//   SplatTargets t{interT, outT, cxt->zbuffer.get(), cimg, nullptr};
+//   CompositeShell<Mode>(s, t, shell, cxt, RunOfAxis(cxt, cxt->paxis), true);
+// CompositeShell skips voxels behind closed intermediate pixels without
+// visiting them (see TraverseOpenIntermediate) and leaves every buffer as
+// CompositeShellPlain, which visits every voxel, would.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/cimage.h"
+#include "core/image.h"
+#include "render/context.h"
+#include "render/shading.h"
+#include "render/shell.h"
+#include "render/shell_traverse.h"
+
+// Transparency above which a pixel still takes voxels.
+constexpr double kOpenTransparency = 0.05;
+
+enum class SplatDepth { kExact, kTruncated };
+enum class SplatFirstHit { kNone, kIfNearer, kAlways };
+enum class ShearRounding { kTruncate, kNearest };
+
+// A pixel still open to later voxels.
+inline bool IsOpen(float t) { return t > kOpenTransparency; }
+
+// The sheared coordinate of a voxel: (centred coordinate) + slice offset,
+// truncated toward zero or rounded half away from zero (-2.5 -> -3).
+template <ShearRounding R>
+inline int ShearedCoord(int centred, float offset) {
+  const double a = static_cast<double>(centred) + static_cast<double>(offset);
+  if (R == ShearRounding::kTruncate) return static_cast<int>(a);
+  return static_cast<int>(a >= 0.0 ? a + 0.5 : a - 0.5);
+}
+
+// A double as an int, saturated (and 0 for a NaN): grey sums of absurd
+// Phong settings must not be undefined.
+inline int SaturatedInt(double a) {
+  if (!(a == a)) return 0;
+  if (a >= 2147483647.0) return 2147483647;
+  if (a <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(a);
+}
+
+// The shear-warp geometry of one view: which shell coordinates are the
+// intermediate image's axes and its slices, and the centres.
+struct ShearFrame {
+  char paxis = 'z';
+  int ic = 0, jc = 0;   // volume centres of the in-slice axes i, j
+  int ci = 0, cj = 0;   // intermediate centre: trunc(iwidth / 2), trunc(iheight / 2)
+  int iw = 0, ih = 0;   // intermediate size: trunc(iwidth) x trunc(iheight)
+  const float *uOffset = nullptr, *vOffset = nullptr;  // per slice k
+};
+
+// (i, j, k) of a position for the principal axis: 'z' (x, y, z), 'x'
+// (y, z, x), 'y' (z, x, y).
+inline void PermuteAxes(char paxis, int x, int y, int z, int *i, int *j, int *k) {
+  switch (paxis) {
+    case 'x':
+      *i = y, *j = z, *k = x;
+      return;
+    case 'y':
+      *i = z, *j = x, *k = y;
+      return;
+    default:
+      *i = x, *j = y, *k = z;
+  }
+}
+
+inline ShearFrame MakeShearFrame(const Context *cxt) {
+  ShearFrame f;
+  f.paxis = cxt->paxis;
+  int kc;
+  PermuteAxes(f.paxis, cxt->xsize / 2, cxt->ysize / 2, cxt->zsize / 2, &f.ic, &f.jc, &kc);
+  f.ci = static_cast<int>(cxt->iwidth * 0.5);
+  f.cj = static_cast<int>(cxt->iheight * 0.5);
+  f.iw = static_cast<int>(cxt->iwidth);
+  f.ih = static_cast<int>(cxt->iheight);
+  f.uOffset = cxt->uOffset.data();
+  f.vOffset = cxt->vOffset.data();
+  return f;
+}
+
+struct SplatTap {
+  int dx = 0, dy = 0;
+  float weight = 0.0f;
+};
+
+// Everything a rendering fixes before its pass.
+struct SplatSetup {
+  ShearFrame shear;
+  int xc = 0, yc = 0, zc = 0;  // volume centre (integer halves)
+  int uc = 0, vc = 0;          // output centre isize / 2
+  int isize = 0;
+  double dc = 0.0;             // isize * 0.5
+  double r2[3] = {};           // third row of the rotation
+  double w00 = 0, w01 = 0, w10 = 0, w11 = 0;  // warp: inverse shear, upper-left block
+  double view[3] = {};         // the context's viewer
+  float opacity[256] = {};     // i / 255
+  std::vector<SplatTap> taps;  // the context's kernel, in its order
+};
+
+inline SplatSetup MakeSplatSetup(const Context *cxt) {
+  SplatSetup s;
+  s.shear = MakeShearFrame(cxt);
+  s.xc = cxt->xsize / 2, s.yc = cxt->ysize / 2, s.zc = cxt->zsize / 2;
+  s.isize = cxt->isize;
+  s.uc = s.vc = cxt->isize / 2;
+  s.dc = cxt->isize * 0.5;
+  for (int a = 0; a < 3; a++) s.r2[a] = cxt->rotation[2][a], s.view[a] = cxt->viewer[a];
+  s.w00 = cxt->inverseShear[0][0], s.w01 = cxt->inverseShear[0][1];
+  s.w10 = cxt->inverseShear[1][0], s.w11 = cxt->inverseShear[1][1];
+  for (int i = 0; i < 256; i++) s.opacity[i] = static_cast<float>(i / 255.0);
+  const Kernel *k = cxt->kernel.get();
+  for (size_t t = 0; t < k->weights.size(); t++) {
+    s.taps.push_back({k->displacements->dx[t], k->displacements->dy[t], k->weights[t]});
+  }
+  return s;
+}
+
+// The buffers one pass writes. interT is trunc(iwidth) x trunc(iheight),
+// outT, zbuffer and the image isize x isize; zbuffer may be null when the
+// mode records nothing; exactly one of colour and grey is set.
+struct SplatTargets {
+  FBuffer *interT = nullptr;
+  FBuffer *outT = nullptr;
+  ZBuffer *zbuffer = nullptr;
+  CImage *colour = nullptr;
+  Image *grey = nullptr;
+};
+
+// c = viewer . n of a voxel's normal.
+inline double FacingOf(const double view[3], const NormalVector &n) {
+  return view[0] * n.x + view[1] * n.y + view[2] * n.z;
+}
+
+// Phong shade of a voxel facing the viewer by c at depth d.
+inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) {
+  const double r = 2.0 * c * c - 1.0;
+  double spec = 0.0;
+  if (r >= 0.0) {
+    double rn = 1.0;
+    for (int n = 0; n < o.ns; n++) rn *= r;
+    spec = o.spec * rn;
+  }
+  return (o.diff * c + spec) * (1.0 - d / isize) + o.amb;
+}
+
+// Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
+// (u, v) the caller computed with ShearedCoord<kTruncate>.
+template <class Mode>
+inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
+                       const Context *cxt, int index, int x, int y, int z, int u, int v) {
+  const Voxel vox = shell->voxel[index];
+  const int pu = u + s.shear.ci, pv = v + s.shear.cj;
+  const bool pIn = pu >= 0 && pu < s.shear.iw && pv >= 0 && pv < s.shear.ih;
+  float *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
+  if (pIn && !IsOpen(*tp)) return;
+  if (Mode::kTestVisible && vox.visible == 0) return;
+  if (vox.label == 0) return;
+  const double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
+  if (!(c > 0.0)) return;
+  const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
+  const double d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
+  const double dist = s.isize - d;
+  const int q0c = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
+  const int q0r = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
+  const bool q0In = q0c >= 0 && q0c < s.isize && q0r >= 0 && q0r < s.isize;
+  const int q0 = q0c + q0r * s.isize;
+  ZBuffer *zb = t.zbuffer;
+  if (Mode::kPlaneTest && q0In && !(dist < zb->dist[q0])) return;
+  const ObjectAppearance &o = cxt->object[vox.label];
+  const double shade = ShadeOf(o, c, d, s.isize);
+  const double alpha = s.opacity[vox.opacity], A = o.opac;
+  float *T = t.outT->val.data();
+  for (const SplatTap &tap : s.taps) {
+    const int qc = q0c + tap.dx, qr = q0r + tap.dy;
+    if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) continue;
+    const int q = qc + qr * s.isize;
+    if (!IsOpen(T[q])) continue;
+    if (Mode::kPlaneTest && !(dist < zb->dist[q])) continue;
+    const double w = tap.weight * alpha * A;
+    if (Mode::kColour) {
+      AccVoxelColor(t.colour, cxt, q, static_cast<float>(shade), static_cast<float>(T[q] * w),
+                    vox.label);
+    } else {
+      t.grey->val[q] += SaturatedInt(T[q] * tap.weight * alpha * A * 255.0 * shade);
+    }
+    T[q] = static_cast<float>(T[q] * (1.0 - w));
+    if (Mode::kFirstHit != SplatFirstHit::kNone && zb->voxel[q] == -1) {
+      zb->voxel[q] = index;
+      zb->object[q] = vox.label;
+      if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
+        zb->dist[q] = static_cast<float>(dist);
+      }
+    }
+  }
+  if (pIn && q0In) *tp = T[q0];
+}
+
+// ---- skipping what lies behind closed intermediate pixels ----
+
+// Per line of the intermediate image (a row, or a column when the voxel
+// rows run along v), the next position at or after a given one, in the
+// traversal's direction, whose transparency is still open: a disjoint-set
+// forest with path halving in which a closed position links to its
+// successor. Positions are stored mirrored for a decreasing traversal, so
+// that "after" is always "greater".
+class OpenLines {
+ public:
+  // lines x len positions; position a of line l is the intermediate pixel
+  // base(l) + a * step. Links start from the buffer's transparencies.
+  void Reset(const FBuffer *T, bool alongRows, bool reversed) {
+    alongRows_ = alongRows;
+    reversed_ = reversed;
+    iw_ = T->ncols;
+    lines_ = alongRows ? T->nrows : T->ncols;
+    len_ = alongRows ? T->ncols : T->nrows;
+    next_.assign(static_cast<size_t>(lines_) * (len_ + 1), 0);
+    for (int l = 0; l < lines_; l++) {
+      int *n = &next_[static_cast<size_t>(l) * (len_ + 1)];
+      for (int m = 0; m < len_; m++) n[m] = IsOpen(T->val[Pixel(l, Unmirror(m))]) ? m : m + 1;
+      n[len_] = len_;
+    }
+  }
+  int lines() const { return lines_; }
+  int len() const { return len_; }
+  // Mirrored position of a real one (and back).
+  int Mirror(int a) const { return reversed_ ? len_ - 1 - a : a; }
+  int Unmirror(int m) const { return reversed_ ? len_ - 1 - m : m; }
+  int Pixel(int line, int a) const { return alongRows_ ? a + line * iw_ : line + a * iw_; }
+  // The first open mirrored position >= m on the line; len() when none.
+  int FirstOpen(int line, int m) {
+    int *n = &next_[static_cast<size_t>(line) * (len_ + 1)];
+    while (n[m] != m) {
+      n[m] = n[n[m]];
+      m = n[m];
+    }
+    return m;
+  }
+  void Close(int line, int m) { next_[static_cast<size_t>(line) * (len_ + 1) + m] = m + 1; }
+
+ private:
+  bool alongRows_ = true, reversed_ = false;
+  int iw_ = 0, lines_ = 0, len_ = 0;
+  std::vector<int> next_;  // lines x (len + 1), the last of each line its end
+};
+
+// TraverseShell's order and clip, with the sheared position (u, v) of each
+// voxel (rounded as R says), calling visit(index, x, y, z, u, v) only for
+// voxels whose intermediate pixel is open in interT. Afterwards the pixel
+// is closed when its transparency has fallen to 0.05 or below; the visitor
+// must change no other intermediate pixel. A voxel whose intermediate pixel
+// lies outside the image is visited when kVisitOutside, and skipped
+// otherwise.
+//
+// Voxel rows map to runs of consecutive intermediate positions along one
+// line ('z' and 'x': a row, u growing with the in-row coordinate; 'y': a
+// column, v growing), so a row is entered at its first open pixel and
+// jumps from there to the next one, never touching the voxels in between.
+template <ShearRounding R, bool kVisitOutside, class Visit>
+void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const ShearFrame &f,
+                              const AxisRun &outer, bool clipRow, const FBuffer *interT,
+                              Visit &&visit) {
+  if (f.iw <= 0 || f.ih <= 0) return;
+  const char paxis = f.paxis;
+  const bool alongU = paxis != 'y';  // the in-row coordinate is i (else j)
+  const int inRowStep = paxis == 'x' ? cxt->dy : cxt->dx;
+  OpenLines links;
+  links.Reset(interT, alongU, inRowStep < 0);
+  const float *T = interT->val.data();
+  const int inRowSize = paxis == 'x' ? shell->ysize : shell->xsize;
+  const int inRowLo = clipRow ? (paxis == 'x' ? cxt->ymin : cxt->xmin) : 0;
+  const int inRowHi = clipRow ? (paxis == 'x' ? cxt->ymax : cxt->xmax) : inRowSize - 1;
+  const int varCentre = alongU ? f.ic : f.jc, varShift = alongU ? f.ci : f.cj;
+  std::vector<int> varPos(inRowSize);  // per in-row coordinate: position on its line
+  const Voxel *voxel = shell->voxel.data();
+  const ListEntry *list = shell->list.data();
+  const bool viaList = paxis == 'x';
+  const int len = links.len();
+
+  // One row: entries [first, end) of the voxel array (or the list), on the
+  // line of the fixed sheared coordinate `fixedPos` (already shifted).
+  auto row = [&](int first, int end, int a1, int a2, int fixedPos) {
+    // a1, a2: the row's two fixed shell coordinates, in (x, y, z) order.
+    auto coordOf = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
+    auto indexOf = [&](int e) { return viaList ? int(list[e].pointer) : e; };
+    // The in-row clip as an entry range (entries are sorted by coordinate).
+    if (clipRow) {
+      int lo = first, hi = end;
+      while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (coordOf(mid) < inRowLo) lo = mid + 1; else hi = mid;
+      }
+      first = lo;
+      hi = end;
+      while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (coordOf(mid) <= inRowHi) lo = mid + 1; else hi = mid;
+      }
+      end = lo;
+    }
+    const int n = end - first;
+    if (n <= 0) return;
+    const bool lineIn = fixedPos >= 0 && fixedPos < links.lines();
+    if (!lineIn && !kVisitOutside) return;
+    const bool rev = inRowStep < 0;
+    auto entryAt = [&](int t) { return rev ? end - 1 - t : first + t; };
+    auto call = [&](int e) {
+      const int a = coordOf(e), var = varPos[a] - varShift;
+      const int fixedSheared = fixedPos - (alongU ? f.cj : f.ci);
+      const int u = alongU ? var : fixedSheared, v = alongU ? fixedSheared : var;
+      if (viaList) visit(indexOf(e), a1, a, a2, u, v);
+      else visit(indexOf(e), a, a1, a2, u, v);
+    };
+    if (!lineIn) {
+      for (int t = 0; t < n; t++) call(entryAt(t));
+      return;
+    }
+    // Mirrored line position of the t-th entry along the traversal; it does
+    // not decrease with t.
+    auto mposAt = [&](int t) {
+      const int a = varPos[coordOf(entryAt(t))];
+      return links.Mirror(a);
+    };
+    int t = 0;
+    while (t < n) {
+      const int m = mposAt(t);
+      if (m < 0 || m >= len) {
+        if (kVisitOutside) call(entryAt(t));
+        else if (m >= len) return;
+        t++;
+        continue;
+      }
+      const int open = links.FirstOpen(fixedPos, m);
+      if (open != m) {
+        if (open >= len && !kVisitOutside) return;
+        // Jump to the first entry at or beyond the open position.
+        int lo = t + 1, hi = n;
+        while (lo < hi) {
+          int mid = (lo + hi) / 2;
+          if (mposAt(mid) < open) lo = mid + 1; else hi = mid;
+        }
+        t = lo;
+        continue;
+      }
+      const int e = entryAt(t);
+      call(e);
+      const int p = links.Pixel(fixedPos, links.Unmirror(m));
+      if (!IsOpen(T[p])) links.Close(fixedPos, m);
+      t++;
+    }
+  };
+
+  auto slice = [&](int k) {
+    const float off = alongU ? f.uOffset[k] : f.vOffset[k];
+    for (int a = 0; a < inRowSize; a++) {
+      varPos[a] = ShearedCoord<R>(a - varCentre, off) + varShift;
+    }
+  };
+  const AxisRun zr = RunOfAxis(cxt, 'z'), yr = RunOfAxis(cxt, 'y');
+  int first, end;
+  switch (paxis) {
+    case 'z':
+      for (int z = outer.first; z != outer.end; z += outer.step) {
+        slice(z);
+        for (int y = yr.first; y != yr.end; y += yr.step) {
+          ShellRow(shell, y, z, &first, &end);
+          if (end > first) row(first, end, y, z, ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj);
+        }
+      }
+      break;
+    case 'y':
+      for (int y = outer.first; y != outer.end; y += outer.step) {
+        slice(y);
+        for (int z = zr.first; z != zr.end; z += zr.step) {
+          ShellRow(shell, y, z, &first, &end);
+          if (end > first) row(first, end, y, z, ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci);
+        }
+      }
+      break;
+    default:
+      for (int x = outer.first; x != outer.end; x += outer.step) {
+        slice(x);
+        for (int z = zr.first; z != zr.end; z += zr.step) {
+          ShellColumn(shell, x, z, &first, &end);
+          if (end > first) row(first, end, x, z, ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj);
+        }
+      }
+  }
+}
+
+// The sheared position of (x, y, z), rounded as R says.
+template <ShearRounding R>
+inline void ShearedPosition(const ShearFrame &f, int x, int y, int z, int *u, int *v) {
+  int i, j, k;
+  PermuteAxes(f.paxis, x, y, z, &i, &j, &k);
+  *u = ShearedCoord<R>(i - f.ic, f.uOffset[k]);
+  *v = ShearedCoord<R>(j - f.jc, f.vOffset[k]);
+}
+
+// Every voxel of the traversal through SplatVoxel, one by one: the
+// reference that CompositeShell must match buffer for buffer.
+template <class Mode>
+void CompositeShellPlain(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
+                         const Context *cxt, const AxisRun &outer, bool clipRow) {
+  TraverseShell(shell, cxt, outer, clipRow, [&](int index, int x, int y, int z) {
+    int u, v;
+    ShearedPosition<ShearRounding::kTruncate>(s.shear, x, y, z, &u, &v);
+    SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+  });
+}
+
+// The same pass, skipping the voxels whose intermediate pixel is closed.
+template <class Mode>
+void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
+                    const Context *cxt, const AxisRun &outer, bool clipRow) {
+  TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
+      shell, cxt, s.shear, outer, clipRow, t.interT,
+      [&](int index, int x, int y, int z, int u, int v) {
+        SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+      });
+}
+
+// The colour renderer's mode and the grey one's.
+struct CSWMode {
+  static constexpr bool kColour = true;
+  static constexpr bool kTestVisible = true;
+  static constexpr SplatDepth kDepth = SplatDepth::kExact;
+  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kIfNearer;
+  static constexpr bool kPlaneTest = false;
+};
+struct SWMode {
+  static constexpr bool kColour = false;
+  static constexpr bool kTestVisible = false;
+  static constexpr SplatDepth kDepth = SplatDepth::kExact;
+  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kNone;
+  static constexpr bool kPlaneTest = false;
+};
