@@ -18,18 +18,32 @@ std::unique_ptr<FBuffer> OpenFBuffer(int ncols, int nrows) {
   return f;
 }
 
-}  // namespace
-
-std::unique_ptr<CImage> CSWShellRendering(const Shell *shell, Context *cxt) {
-  CheckShellContext(shell, cxt, "CSWShellRendering");
+template <bool kSkip>
+std::unique_ptr<CImage> RenderCSW(const Shell *shell, Context *cxt, const char *func) {
+  CheckShellContext(shell, cxt, func);
   const SplatSetup s = MakeSplatSetup(cxt);
   auto interT = OpenFBuffer(s.shear.iw, s.shear.ih);
   auto outT = OpenFBuffer(s.isize, s.isize);
   InitZBuffer(cxt->zbuffer.get());
   auto out = CreateCImage(s.isize, s.isize);
   const SplatTargets t{interT.get(), outT.get(), cxt->zbuffer.get(), out.get(), nullptr};
-  CompositeShell<CSWMode>(s, t, shell, cxt, RunOfAxis(cxt, cxt->paxis), true);
+  const AxisRun outer = RunOfAxis(cxt, cxt->paxis);
+  if (kSkip) {
+    CompositeShell<CSWMode>(s, t, shell, cxt, outer, true);
+  } else {
+    CompositeShellPlain<CSWMode>(s, t, shell, cxt, outer, true);
+  }
   return out;
+}
+
+}  // namespace
+
+std::unique_ptr<CImage> CSWShellRendering(const Shell *shell, Context *cxt) {
+  return RenderCSW<true>(shell, cxt, "CSWShellRendering");
+}
+
+std::unique_ptr<CImage> CSWShellRenderingPlain(const Shell *shell, Context *cxt) {
+  return RenderCSW<false>(shell, cxt, "CSWShellRendering");
 }
 
 std::unique_ptr<Image> SWShellRendering(const Shell *shell, Context *cxt) {
@@ -88,7 +102,10 @@ std::unique_ptr<Image> ShellRendering(const Shell *shell, Context *cxt) {
   return out;
 }
 
-std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
+namespace {
+
+template <bool kSkip>
+std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   CheckShellContext(shell, cxt, "ICSWShellRendering");
   const SplatSetup s = MakeSplatSetup(cxt);
   const ShearFrame &f = s.shear;
@@ -100,9 +117,7 @@ std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
   InitZBuffer(zb);
   const bool body = IsBodyShell(shell);
   float *T = interT->val.data();
-  TraverseOpenIntermediate<ShearRounding::kNearest, false>(
-      shell, cxt, f, PrincipalRun(cxt), true, interT.get(),
-      [&](int index, int x, int y, int z, int u, int v) {
+  auto composite = [&](int index, int x, int y, int z, int u, int v) {
         const int p = u + f.ci + (v + f.cj) * f.iw;
         const Voxel vox = shell->voxel[index];
         if (vox.visible == 0 || vox.label == 0) return;
@@ -121,7 +136,18 @@ std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
           const double dist = s.isize - d;
           if (dist < interZ->dist[p]) interZ->dist[p] = static_cast<float>(dist);
         }
-      });
+      };
+  if (kSkip) {
+    TraverseOpenIntermediate<ShearRounding::kNearest, false>(shell, cxt, f, PrincipalRun(cxt),
+                                                             true, interT.get(), composite);
+  } else {
+    TraverseShell(shell, cxt, PrincipalRun(cxt), true, [&](int index, int x, int y, int z) {
+      int u, v;
+      ShearedPosition<ShearRounding::kNearest>(f, x, y, z, &u, &v);
+      if (u + f.ci < 0 || u + f.ci >= f.iw || v + f.cj < 0 || v + f.cj >= f.ih) return;
+      if (IsOpen(T[u + f.ci + (v + f.cj) * f.iw])) composite(index, x, y, z, u, v);
+    });
+  }
   // Nearest-neighbour warp in image order.
   const double s00 = cxt->shear[0][0], s01 = cxt->shear[0][1];
   const double s10 = cxt->shear[1][0], s11 = cxt->shear[1][1];
@@ -141,6 +167,16 @@ std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
+  return RenderICSW<true>(shell, cxt);
+}
+
+std::unique_ptr<CImage> ICSWShellRenderingPlain(const Shell *shell, Context *cxt) {
+  return RenderICSW<false>(shell, cxt);
 }
 
 std::unique_ptr<Image> ISWShellRendering(const Shell *shell, Context *cxt) {

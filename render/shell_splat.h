@@ -491,3 +491,9 @@ struct SWMode {
   static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kNone;
   static constexpr bool kPlaneTest = false;
 };
+
+// The colour renderers without the skipping, for measuring what it saves:
+// the same images and z-buffer as CSWShellRendering and ICSWShellRendering,
+// every voxel visited.
+std::unique_ptr<CImage> CSWShellRenderingPlain(const Shell *shell, Context *cxt);
+std::unique_ptr<CImage> ICSWShellRenderingPlain(const Shell *shell, Context *cxt);
