@@ -572,4 +572,65 @@ TEST(ShellRenderers, SkippingLeavesEveryBufferAsThePlainPass) {
   EXPECT_EQ(axes.size(), 3u);
 }
 
+// Every voxel of an xs x ys x zs box, label 1, opaque, its normal towards
+// the viewer of cxt.
+std::unique_ptr<Shell> FacingBox(int xs, int ys, int zs, const Context *cxt, bool body) {
+  std::vector<HandVoxel> vs;
+  for (int z = 0; z < zs; z++)
+    for (int y = 0; y < ys; y++)
+      for (int x = 0; x < xs; x++) vs.push_back({x, y, z, 1, cxt->viewer});
+  return MakeShell(xs, ys, zs, vs, body);
+}
+
+TEST(ShellRenderers, PositionsOutsideABufferDrawOnlyWhatExists) {
+  // 6 x 7 x 5 from (0, 286): rounding puts seven face voxels one pixel
+  // outside the intermediate image; they are left out, as the plain
+  // renderer (which tests the position) leaves them.
+  {
+    auto cxt = NewContext(6, 7, 5);
+    SetAngles(cxt.get(), 0, 286);
+    auto shell = FacingBox(6, 7, 5, cxt.get(), true);
+    const ShearFrame f = MakeShearFrame(cxt.get());
+    int outside = 0;
+    for (int z = 0; z < 5; z++)
+      for (int y = 0; y < 7; y++)
+        for (int x = 0; x < 6; x++) {
+          int u, v;
+          ShearedPosition<ShearRounding::kNearest>(f, x, y, z, &u, &v);
+          outside += u + f.ci < 0 || u + f.ci >= f.iw || v + f.cj < 0 || v + f.cj >= f.ih;
+        }
+    EXPECT_GT(outside, 0);
+    auto fast = ICSWShellRendering(shell.get(), cxt.get());
+    auto fastZ = CreateZBuffer(cxt->isize, cxt->isize);
+    *fastZ = *cxt->zbuffer;
+    auto plain = PlainICSW(shell.get(), cxt.get());
+    for (int b = 0; b < 3; b++) ExpectSameImage(fast->C[b].get(), plain->C[b].get(), "ICSW");
+    ExpectSameZBuffer(fastZ.get(), cxt->zbuffer.get(), "ICSW");
+  }
+  // 3 x 8 x 2 from (70, 264): a splat centre falls outside the output; its
+  // taps inside the image are still drawn and recorded.
+  {
+    auto cxt = NewContext(3, 8, 2);
+    SetAngles(cxt.get(), 70, 264);
+    auto shell = FacingBox(3, 8, 2, cxt.get(), false);
+    const SplatSetup s = MakeSplatSetup(cxt.get());
+    int outsideIndex = -1;
+    TraverseShell(shell.get(), cxt.get(), RunOfAxis(cxt.get(), cxt->paxis), true,
+                  [&](int index, int x, int y, int z) {
+                    int u, v;
+                    ShearedPosition<ShearRounding::kTruncate>(s.shear, x, y, z, &u, &v);
+                    const int qc = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
+                    const int qr = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
+                    if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) outsideIndex = index;
+                  });
+    ASSERT_GE(outsideIndex, 0);
+    ExpectSkippingMatchesPlain<CSWMode>(shell.get(), cxt.get(), "centre outside", true);
+    auto img = CSWShellRendering(shell.get(), cxt.get());
+    for (int p = 0; p < cxt->zbuffer->PixelCount(); p++) {
+      EXPECT_GE(cxt->zbuffer->voxel[p], -1);
+      EXPECT_LT(cxt->zbuffer->voxel[p], shell->nvoxels);
+    }
+  }
+}
+
 }  // namespace
