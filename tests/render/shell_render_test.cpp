@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "core/adjacency3.h"
 #include "core/scene.h"
 #include "render/context.h"
 #include "render/normal.h"
@@ -19,6 +23,8 @@
 #include "render/shell_render.h"
 #include "render/shell_splat.h"
 #include "render/shell_traverse.h"
+#include "segment/analysis3.h"
+#include "segment/segmentation3.h"
 #include "support/fatal.h"
 #include "support/phantom.h"
 
@@ -429,6 +435,24 @@ const float kViews[][2] = {{0, 0},     {90, 0},     {0, 90},     {180, 0},   {0,
                            {150, 40},  {150, -40},  {210, 130},  {-150, 220}, {45, 45},
                            {35.3f, 45}, {12.5f, 77}, {-61, 13.7f}, {88, 3},   {123, 321}, {30, 140}, {-25, 230}};
 
+// The import wizard's object shell of a label scene: the border of width
+// 4, normals from each object's distance map, opacities 255.
+std::unique_ptr<Shell> ObjectShell(const Scene *labels) {
+  auto A = Spheric(1.8f);
+  auto border = Label2Border(labels, A.get(), 2, 16);
+  int k = 0;
+  for (int v : border->data) k += v != 0;
+  auto shell = NewShell(labels->xsize, labels->ysize, labels->zsize, k);
+  SetShellVoxels(shell.get(), border.get());
+  SetShellList(shell.get(), border.get());
+  for (int i = 1; i <= 5; i++) {
+    auto bin = Threshold3(border.get(), i, i);
+    auto d = TDistTrans3(bin.get(), A.get(), 2, 16);
+    SetObjectNormal(shell.get(), d.get(), DistGradient3, i);
+  }
+  return shell;
+}
+
 struct Case {
   std::string name;
   std::unique_ptr<Shell> shell;
@@ -440,8 +464,7 @@ struct Case {
 std::vector<Case> Phantoms() {
   std::vector<Case> cases;
   auto labels = phantom::LabelledPhantom(24, 20, 22);
-  auto alpha = CreateAlpha(labels.get());
-  auto objects = CreateShell(labels.get(), alpha.get(), 2.0f);
+  auto objects = ObjectShell(labels.get());
   for (Voxel &v : objects->voxel) {
     if (v.label == 3) v.visible = 0;
     if (v.label == 2) v.opacity = 120;
@@ -630,6 +653,77 @@ TEST(ShellRenderers, PositionsOutsideABufferDrawOnlyWhatExists) {
       EXPECT_GE(cxt->zbuffer->voxel[p], -1);
       EXPECT_LT(cxt->zbuffer->voxel[p], shell->nvoxels);
     }
+  }
+}
+
+// ---- regression images ----
+//
+// Each method on the two 24^3 phantoms from (30, 40), stored once after a
+// look by eye under tests/data/regress (P6 colour, P5 grey, values clamped
+// to 0..255). ORVANE_REGRESS_WRITE=1 rewrites them.
+
+std::string RegressPath(const std::string &name) {
+  std::string path = __FILE__;
+  return path.substr(0, path.rfind("/render/")) + "/data/regress/" + name;
+}
+
+std::string Bytes(const std::vector<const Image *> &bands) {
+  std::string out;
+  const Image *first = bands[0];
+  for (int p = 0; p < first->ncols * first->nrows; p++)
+    for (const Image *b : bands) out += static_cast<char>(std::min(255, std::max(0, b->val[p])));
+  return out;
+}
+
+void ExpectRegression(const std::string &name, const std::vector<const Image *> &bands) {
+  const std::string header = std::string(bands.size() == 3 ? "P6" : "P5") + "\n" +
+                             std::to_string(bands[0]->ncols) + " " +
+                             std::to_string(bands[0]->nrows) + "\n255\n";
+  const std::string data = header + Bytes(bands);
+  const std::string path = RegressPath(name);
+  if (std::getenv("ORVANE_REGRESS_WRITE")) {
+    std::ofstream(path, std::ios::binary) << data;
+    return;
+  }
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in) << "missing " << path;
+  std::stringstream stored;
+  stored << in.rdbuf();
+  EXPECT_TRUE(stored.str() == data) << name << " differs from the stored image";
+}
+
+TEST(ShellRenderers, RegressionImagesOfThePhantoms) {
+  auto labels = phantom::LabelledPhantom(24, 24, 24);
+  auto objects = ObjectShell(labels.get());
+  auto grey = phantom::GreyPhantom(24, 24, 24, 1.0f, 1.0f);
+  auto body = Scene2Shell(grey.get());
+  for (int i = 0; i < body->nvoxels; i++) {
+    const int value = body->body[i].value;
+    body->voxel[i].label = value >= 2000 ? 2 : value >= 1000 ? 1 : 3;
+    body->voxel[i].opacity = value >= 1000 ? 255 : 30;
+  }
+  const struct {
+    const char *name;
+    const Shell *shell;
+  } cases[] = {{"labels", objects.get()}, {"grey", body.get()}};
+  for (const auto &k : cases) {
+    auto cxt = NewContext(24, 24, 24);
+    SetAngles(cxt.get(), 30, 40);
+    SetObjectColor(cxt.get(), 1, 1.0f, 0.3f, 0.3f);
+    SetObjectColor(cxt.get(), 2, 0.3f, 1.0f, 0.3f);
+    SetObjectColor(cxt.get(), 3, 0.3f, 0.3f, 1.0f);
+    SetObjectColor(cxt.get(), 4, 1.0f, 1.0f, 0.3f);
+    const std::string c = k.name;
+    auto csw = CSWShellRendering(k.shell, cxt.get());
+    ExpectRegression("CSWShellRendering_" + c + ".ppm",
+                     {csw->C[0].get(), csw->C[1].get(), csw->C[2].get()});
+    auto icsw = ICSWShellRendering(k.shell, cxt.get());
+    ExpectRegression("ICSWShellRendering_" + c + ".ppm",
+                     {icsw->C[0].get(), icsw->C[1].get(), icsw->C[2].get()});
+    auto sw = SWShellRendering(k.shell, cxt.get());
+    ExpectRegression("SWShellRendering_" + c + ".pgm", {sw.get()});
+    auto plain = ShellRendering(k.shell, cxt.get());
+    ExpectRegression("ShellRendering_" + c + ".pgm", {plain.get()});
   }
 }
 
