@@ -87,6 +87,7 @@ void SetRelation(const AdjRel3 *A, const FramedShape &f, Propagation *pr) {
   pr->ax.resize(A->n);
   pr->ay.resize(A->n);
   pr->az.resize(A->n);
+  pr->dx = A->dx;
   for (int i = 0; i < A->n; i++) {
     pr->ax[i] = std::abs(A->dx[i]);
     pr->ay[i] = std::abs(A->dy[i]);

@@ -6,6 +6,10 @@
 #include <limits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Displacements are stored as narrow as the volume allows: 6 bytes a voxel
@@ -144,35 +148,119 @@ bool Run(const Propagation &pr) {
   return true;
 }
 
-// For volumes whose sides are at most kPackedSide, a voxel's whole state
-// fits the 32 bits of its cost cell: the three displacement components in
-// 10 bits each, or one of two marks. Its cost is the squared length of its
-// displacement, computed when needed. That quarters the memory the
-// propagation wanders over (the cost of a voxel is never stored beside its
-// displacement), which is what its speed depends on. A component that
-// outgrows 10 bits abandons the run; the caller restores the cells and runs
-// the general form.
-constexpr int kPackedSide = 1000;
-constexpr uint32_t kWordUnreached = 0x40000000u;
-constexpr uint32_t kWordBlocked = 0x80000000u;  // the bits of kBlocked
-static_assert(static_cast<uint32_t>(kBlocked) == kWordBlocked, "blocked cells keep their bits");
+// For volumes whose sides are at most kCarriedSide the displacement of a
+// queued voxel travels in its queue entry, packed 10 bits a component, and
+// the cost map holds plain costs: serving a voxel reads its displacement
+// from the list being served (in order, not scattered over the volume), and
+// testing a neighbour is one load and one comparison. A voxel's displacement
+// is needed only until it is served, and an entry is served only while its
+// cost is the voxel's present cost (costs fall strictly, so at most one
+// entry of a voxel has it), so no map of displacements is kept. A component
+// that outgrows 10 bits abandons the run; the caller restores the costs and
+// runs the general form.
+constexpr int kCarriedSide = 1000;
 constexpr uint32_t kComponentMask = 1023u;
 
-inline long long WordCost(uint32_t w) {
-  const long long x = w & kComponentMask, y = (w >> 10) & kComponentMask, z = (w >> 20) & kComponentMask;
-  long long c = x * x + y * y + z * z;
-  c = w == kWordUnreached ? INT_MAX : c;
-  c = w == kWordBlocked ? INT_MIN : c;
-  return c;
+struct Entry {
+  int voxel;
+  uint32_t disp;  // |dx| | |dy| << 10 | |dz| << 20
+};
+
+// The neighbourhood of a relation that lies in the 3x3x3 cube around the
+// origin, met row by row: `rows` are the address steps to the centres of
+// the rows it touches, increasing, and bit 3r + dx + 1 of `lanes` is set
+// when the relation holds (dx, row r). In a framed volume (rows of at least
+// 3 voxels) increasing address steps are the order z, y, x, so when the
+// relation lists its elements in increasing steps, serving the set bits of
+// a voxel's improvements from the lowest up offers in the relation's order.
+struct RowNeighbourhood {
+  bool usable = false;
+  int nrows = 0;
+  int rows[9];
+  int rowKind[9];       // |dy| | |dz| << 1 of the row
+  uint32_t lanes = 0;
+  int step[27];         // address step of bit b
+  int kind[27];         // |dx| | |dy| << 1 | |dz| << 2 of bit b
+  int lastRow = 0;      // steps past the row centre a 4-cell load reaches: rows[nrows-1] + 2
+};
+
+RowNeighbourhood RowsOf(const Propagation &pr) {
+  RowNeighbourhood rn;
+  const size_t n = pr.offset.size();
+  if (n < 2 || pr.dx.size() != n) return rn;
+  for (size_t i = 1; i < n; i++) {
+    if (pr.ax[i] > 1 || pr.ay[i] > 1 || pr.az[i] > 1 || pr.offset[i] == 0) return rn;
+    if (i > 1 && pr.offset[i] <= pr.offset[i - 1]) return rn;
+    if (pr.dx[i] < -1 || pr.dx[i] > 1 || (pr.dx[i] != 0) != (pr.ax[i] != 0)) return rn;
+  }
+  for (size_t i = 1; i < n; i++) {
+    const int centre = pr.offset[i] - pr.dx[i];
+    int r = 0;
+    while (r < rn.nrows && rn.rows[r] != centre) r++;
+    if (r == rn.nrows) {
+      if (rn.nrows == 9) return rn;
+      rn.rows[rn.nrows] = centre;
+      rn.rowKind[rn.nrows] = pr.ay[i] | pr.az[i] << 1;
+      rn.nrows++;
+    }
+    // Rows are met in increasing order (the steps increase), so a row is
+    // never revisited after a later one.
+    if (r != rn.nrows - 1) return rn;
+    const int b = 3 * r + pr.dx[i] + 1;
+    rn.lanes |= 1u << b;
+    rn.step[b] = pr.offset[i];
+    rn.kind[b] = pr.ax[i] | pr.ay[i] << 1 | pr.az[i] << 2;
+  }
+  rn.lastRow = rn.rows[rn.nrows - 1] + 2;
+  rn.usable = true;
+  return rn;
 }
 
-template <bool kLabels>
-bool RunPacked(const Propagation &pr) {
-  uint32_t *W = reinterpret_cast<uint32_t *>(pr.cost);
-  for (int i = 0; i < pr.nvoxels; i++) {
-    const int k = pr.cost[i];
-    W[i] = k == kUnreached ? kWordUnreached : k == kBlocked ? kWordBlocked : 0u;
+// Bit b of the result is set when the offer to the neighbour of bit b is
+// below its cost. offer[k] is the offer to a neighbour of kind k (INT_MAX
+// where nothing may be offered), so an unreached neighbour (INT_MAX) takes
+// any real offer and a blocked one (INT_MIN) none.
+inline uint32_t ImprovableLanes(const int *K, int p, const RowNeighbourhood &rn, const int offer[8]) {
+  uint32_t mask = 0;
+#if defined(__SSE2__)
+  __m128i rowOffer[4];
+  for (int t = 0; t < 4; t++) {
+    const int side = offer[1 | t << 1], centre = offer[t << 1];
+    rowOffer[t] = _mm_set_epi32(INT_MAX, side, centre, side);
   }
+  for (int r = 0; r < rn.nrows; r++) {
+    const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i *>(K + p + rn.rows[r] - 1));
+    const __m128i better = _mm_cmpgt_epi32(k, rowOffer[rn.rowKind[r]]);
+    mask |= static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(better)) & 7) << (3 * r);
+  }
+#else
+  for (int r = 0; r < rn.nrows; r++) {
+    const int *row = K + p + rn.rows[r];
+    const int t = rn.rowKind[r] << 1;
+    mask |= static_cast<uint32_t>(offer[t | 1] < row[-1]) << (3 * r);
+    mask |= static_cast<uint32_t>(offer[t] < row[0]) << (3 * r + 1);
+    mask |= static_cast<uint32_t>(offer[t | 1] < row[1]) << (3 * r + 2);
+  }
+#endif
+  return mask & rn.lanes;
+}
+
+// The same, one neighbour at a time: for the voxels whose last row ends at
+// the end of the cost map, where a 4-cell load would read past it.
+inline uint32_t ImprovableLanesNearEnd(const int *K, int p, const RowNeighbourhood &rn, const int offer[8]) {
+  uint32_t mask = 0;
+  for (uint32_t bits = rn.lanes; bits != 0; bits &= bits - 1) {
+    const int b = __builtin_ctz(bits);
+    mask |= static_cast<uint32_t>(offer[rn.kind[b]] < K[p + rn.step[b]]) << b;
+  }
+  return mask;
+}
+
+// kRows: the relation is a RowNeighbourhood; otherwise neighbours are
+// tested one by one in the relation's order.
+template <bool kLabels, bool kRows>
+bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
+  int *K = pr.cost;
   const int *lab = pr.labels;
   const int n = static_cast<int>(pr.offset.size());
   const int *off = pr.offset.data();
@@ -181,52 +269,83 @@ bool RunPacked(const Propagation &pr) {
   const int *az = pr.az.data();
   const long long limit = pr.limit;
   std::vector<long long> a2v(n);
+  std::vector<uint32_t> incv(n);
   for (int i = 0; i < n; i++) {
     a2v[i] = 1LL * ax[i] * ax[i] + 1LL * ay[i] * ay[i] + 1LL * az[i] * az[i];
+    incv[i] = static_cast<uint32_t>(ax[i]) | static_cast<uint32_t>(ay[i]) << 10 | static_cast<uint32_t>(az[i]) << 20;
   }
   const long long *a2 = a2v.data();
   const int nb = pr.nbuckets < 1 ? 1 : pr.nbuckets;
-  std::vector<std::vector<int>> ring(nb);
-  ring[0] = pr.seeds;
+  std::vector<std::vector<Entry>> ring(nb);
+  ring[0].reserve(pr.seeds.size());
+  for (int s : pr.seeds) ring[0].push_back({s, 0u});
   long long pending = static_cast<long long>(pr.seeds.size());
   const std::vector<int> rowOffsets = RowOffsets(pr);
   const int *rowOff = rowOffsets.data();
   const int nrows = static_cast<int>(rowOffsets.size());
+  const int safeEnd = pr.nvoxels - (kRows ? rn.lastRow : 0);
 
-  std::vector<int> carried;
+  std::vector<Entry> carried;
   long long v = 0;
   int slot = 0;
   while (pending > 0) {
-    std::vector<int> &bucket = ring[slot];
+    std::vector<Entry> &bucket = ring[slot];
     const size_t nbk = bucket.size();
     for (size_t j = 0; j < nbk; j++) {
       if (j + kAhead < nbk) {
-        const int a = bucket[j + kAhead];
-        for (int r = 0; r < nrows; r++) __builtin_prefetch(W + a + rowOff[r]);
+        const int a = bucket[j + kAhead].voxel;
+        for (int r = 0; r < nrows; r++) __builtin_prefetch(K + a + rowOff[r]);
       }
-      const int p = bucket[j];
-      const uint32_t wp = W[p];
-      const long long kp = WordCost(wp);
+      const Entry e = bucket[j];
+      const int p = e.voxel;
+      const long long kp = K[p];
       if (kp != v) {
-        if (kp > v) carried.push_back(p);
-        continue;
+        if (kp > v) carried.push_back(e);  // a later cost of this slot
+        continue;                          // else left behind by an improvement
       }
       pending--;
-      const long long tx = 2LL * (wp & kComponentMask), ty = 2LL * ((wp >> 10) & kComponentMask),
-                      tz = 2LL * ((wp >> 20) & kComponentMask);
-      for (int i = 1; i < n; i++) {
-        const int q = p + off[i];
-        const uint32_t wq = W[q];
-        const long long kq = WordCost(wq);
-        const long long c = kp + a2[i] + ax[i] * tx + ay[i] * ty + az[i] * tz;
-        if ((c < kq) & (c <= limit)) {
-          if (kLabels && lab[q] != lab[p]) continue;
-          const uint32_t nx = (wp & kComponentMask) + ax[i], ny = ((wp >> 10) & kComponentMask) + ay[i],
-                         nz = ((wp >> 20) & kComponentMask) + az[i];
-          if ((nx | ny | nz) > kComponentMask) return false;
-          if (wq == kWordUnreached) pending++;
-          ring[RingSlot(c, v, slot, nb)].push_back(q);
-          W[q] = nx | ny << 10 | nz << 20;
+      const uint32_t dp = e.disp;
+      const long long px = dp & kComponentMask, py = (dp >> 10) & kComponentMask, pz = dp >> 20;
+      // A voxel's cost is the squared length of its displacement, so an
+      // offer is always above K(p): "K(p) < K(q)" is implied by offer <
+      // K(q), and blocked voxels (below every cost) never pass it.
+      auto improve = [&](int q, long long c, uint32_t inc) -> bool {
+        if (kLabels && lab[q] != lab[p]) return true;
+        const uint32_t nd = dp + inc;
+        // Each component grows by at most the relation's reach (< 1024),
+        // so one that outgrows 10 bits shows in the bits above it.
+        if (((dp & kComponentMask) + (inc & kComponentMask)) > kComponentMask ||
+            (((dp >> 10) & kComponentMask) + ((inc >> 10) & kComponentMask)) > kComponentMask ||
+            ((dp >> 20) + (inc >> 20)) > kComponentMask)
+          return false;
+        if (K[q] == kUnreached) pending++;
+        ring[RingSlot(c, v, slot, nb)].push_back({q, nd});
+        K[q] = static_cast<int>(c);
+        return true;
+      };
+      if (kRows) {
+        // Offers by kind |dx| | |dy| << 1 | |dz| << 2: |D + a|^2.
+        int offer[8];
+        const long long ex = 2 * px + 1, ey = 2 * py + 1, ez = 2 * pz + 1;
+        for (int k = 0; k < 8; k++) {
+          const long long c = kp + (k & 1 ? ex : 0) + (k & 2 ? ey : 0) + (k & 4 ? ez : 0);
+          offer[k] = c <= limit ? static_cast<int>(c) : INT_MAX;
+        }
+        uint32_t mask = p < safeEnd ? ImprovableLanes(K, p, rn, offer) : ImprovableLanesNearEnd(K, p, rn, offer);
+        for (; mask != 0; mask &= mask - 1) {
+          const int b = __builtin_ctz(mask);
+          const int k = rn.kind[b];
+          const uint32_t inc = static_cast<uint32_t>(k & 1) | static_cast<uint32_t>(k >> 1 & 1) << 10 |
+                               static_cast<uint32_t>(k >> 2) << 20;
+          if (!improve(p + rn.step[b], offer[k], inc)) return false;
+        }
+      } else {
+        const long long tx = 2 * px, ty = 2 * py, tz = 2 * pz;
+        for (int i = 1; i < n; i++) {
+          const int q = p + off[i];
+          const long long c = kp + a2[i] + ax[i] * tx + ay[i] * ty + az[i] * tz;
+          if ((c < K[q]) & (c <= limit))
+            if (!improve(q, c, incv[i])) return false;
         }
       }
     }
@@ -238,16 +357,13 @@ bool RunPacked(const Propagation &pr) {
     v++;
     if (++slot == nb) slot = 0;
   }
-  for (int i = 0; i < pr.nvoxels; i++) pr.cost[i] = static_cast<int>(WordCost(W[i]));
   return true;
 }
 
 // After an abandoned run: every cell that was not blocked was free or a
-// seed, and the seeds are listed. A blocked cell has the same bits in both
-// forms (kWordBlocked is kBlocked's pattern), so this serves after either.
+// seed, and the seeds are listed.
 void RestoreCosts(const Propagation &pr) {
-  uint32_t *W = reinterpret_cast<uint32_t *>(pr.cost);
-  for (int i = 0; i < pr.nvoxels; i++) pr.cost[i] = W[i] == kWordBlocked ? kBlocked : kUnreached;
+  for (int i = 0; i < pr.nvoxels; i++) pr.cost[i] = pr.cost[i] == kBlocked ? kBlocked : kUnreached;
   for (int s : pr.seeds) pr.cost[s] = 0;
 }
 
@@ -260,8 +376,14 @@ void PropagateDisplacements(const Propagation &pr) {
     reach = pr.ay[i] > reach ? pr.ay[i] : reach;
     reach = pr.az[i] > reach ? pr.az[i] : reach;
   }
-  if (pr.largestSide <= kPackedSide) {
-    if (pr.labels != nullptr ? RunPacked<true>(pr) : RunPacked<false>(pr)) return;
+  if (pr.largestSide <= kCarriedSide && reach <= static_cast<int>(kComponentMask)) {
+    const RowNeighbourhood rn = RowsOf(pr);
+    bool done;
+    if (rn.usable)
+      done = pr.labels != nullptr ? RunCarried<true, true>(pr, rn) : RunCarried<false, true>(pr, rn);
+    else
+      done = pr.labels != nullptr ? RunCarried<true, false>(pr, rn) : RunCarried<false, false>(pr, rn);
+    if (done) return;
     RestoreCosts(pr);
   }
   if (pr.largestSide <= kNarrowSide && reach <= kNarrowStep) {

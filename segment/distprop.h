@@ -41,6 +41,8 @@ struct Propagation {
   std::vector<int> seeds;        // framed addresses of the cost-0 voxels to serve first
   std::vector<int> offset;       // framed address offsets of the relation, origin first
   std::vector<int> ax, ay, az;   // absolute displacement components, origin first
+  std::vector<int> dx;           // signed x components, or empty: with them a relation
+                                 // within the 3x3x3 cube is tested a row at a time
   int nbuckets = 1;              // larger than the largest cost step of one move
   int limit = INT_MAX;           // costs above it are never stored
   int largestSide = 0;           // largest unframed side: chooses the displacement width

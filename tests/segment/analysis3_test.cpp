@@ -645,3 +645,62 @@ TEST(iftDistTrans3, SidesOnACubeAndASingleVoxel) {
         EXPECT_EQ(out->cost->data[p], ring == 0 ? 2147483647 : 0);
       }
 }
+
+// ---- the row-at-a-time neighbour test against the transcription ----
+
+namespace {
+
+// Boxes, plates one voxel thick and lines: flat faces give many equal
+// offers, where which neighbour is served first decides the displacement.
+Volume BoxesAndThinShapes(std::mt19937 &rng, int xs, int ys, int zs) {
+  Volume vol = Empty(xs, ys, zs);
+  for (int s = 0; s < 4; s++) {
+    int x0 = rng() % xs, y0 = rng() % ys, z0 = rng() % zs;
+    int ex = 1 + rng() % 6, ey = 1 + rng() % 6, ez = 1 + rng() % 6;
+    if (s % 2) (rng() % 2 ? ex : ey) = 1;  // a plate or a line
+    for (int z = z0; z < std::min(zs, z0 + ez); z++)
+      for (int y = y0; y < std::min(ys, y0 + ey); y++)
+        for (int x = x0; x < std::min(xs, x0 + ex); x++) vol.v[x + xs * (y + ys * z)] = 1;
+  }
+  return vol;
+}
+
+}  // namespace
+
+TEST(DistTrans3, BoxesAndThinShapesAgreeWithTheTranscriptionFor6And18And26Neighbours) {
+  std::mt19937 rng(31);
+  const float radii[] = {1.0f, 1.5f, 1.8f};
+  for (int trial = 0; trial < 45; trial++) {
+    Volume vol = BoxesAndThinShapes(rng, 3 + rng() % 12, 3 + rng() % 12, 1 + rng() % 10);
+    auto scn = ToScene(vol);
+    auto A = Spheric(radii[trial % 3]);
+    for (int side : {0, 1, 2}) {
+      auto out = DistTrans3(scn.get(), A.get(), static_cast<signed char>(side));
+      ASSERT_EQ(out->data, Signed(vol, Transcribe3(vol, *A, side, INT_MAX, Kind::kDistance).cost))
+          << "trial " << trial << " side " << side;
+      auto band = Label2Border(scn.get(), A.get(), static_cast<signed char>(side), 5);
+      ASSERT_EQ(band->data, Transcribe3(vol, *A, side, 5, Kind::kBand).band) << "trial " << trial;
+    }
+  }
+}
+
+TEST(DistTrans3, RelationOutOfScanOrderKeepsItsOwnOrder) {
+  // The 26 neighbours listed backwards: ties go to the other neighbour, so
+  // the neighbourhood must be walked in the relation's order, not by rows.
+  auto fwd = Spheric(1.8f);
+  auto A = CreateAdjRel3(fwd->n);
+  for (int i = 1; i < fwd->n; i++) {
+    A->dx[i] = fwd->dx[fwd->n - i];
+    A->dy[i] = fwd->dy[fwd->n - i];
+    A->dz[i] = fwd->dz[fwd->n - i];
+  }
+  std::mt19937 rng(77);
+  for (int trial = 0; trial < 20; trial++) {
+    Volume vol = trial % 2 ? BoxesAndThinShapes(rng, 12, 11, 9) : RandomBlobs(rng, 12, 11, 9, 3);
+    for (int side : {0, 1, 2}) {
+      auto out = DistTrans3(ToScene(vol).get(), A.get(), static_cast<signed char>(side));
+      ASSERT_EQ(out->data, Signed(vol, Transcribe3(vol, *A, side, INT_MAX, Kind::kDistance).cost))
+          << "trial " << trial << " side " << side;
+    }
+  }
+}
