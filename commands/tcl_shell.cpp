@@ -11,6 +11,7 @@
 #include "core/image.h"
 #include "core/scene.h"
 #include "render/shell.h"
+#include "segment/classify.h"
 
 namespace {
 
@@ -188,9 +189,12 @@ std::vector<CommandSpec> ShellCommands() {
       Hand("WriteM", WriteMCommand, "usage: %s <fp> <img>\n", 2, 2),
       Wrap<&NewShell>("NewShell", {"xsize", "ysize", "zsize", "nvoxels"}),
       Wrap<&NewBodyShell>("NewBodyShell", {"xsize", "ysize", "zsize", "nvoxels"}),
+      Wrap<&Object2Shell>("Object2Shell", {"scn", "w"}),
       Wrap<&Scene2Shell>("Scene2Shell", {"scn"}),
+      Wrap<&MergeShell>("MergeShell", {"shell1", "shell2"}),
       Wrap<&CreateAlpha>("CreateAlpha", {"scn"}),
       Wrap<&InnerBorder>("InnerBorder", {"bin", "w"}),
+      Wrap<&ObjectAlpha>("ObjectAlpha", {"scn", "w"}),
       Wrap<&OpacityScene>("OpacityScene", {"shell"}),
       Wrap<&NormalIndexScene>("NormalIndexScene", {"shell"}),
       Wrap<&LabelScene>("LabelScene", {"shell"}),
