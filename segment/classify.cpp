@@ -16,6 +16,7 @@
 #include "render/shell.h"
 #include "segment/analysis3.h"
 #include "segment/segmentation3.h"
+#include "segment/voxelwise3.h"
 
 namespace {
 
@@ -27,14 +28,6 @@ void CheckShellScene(const Shell *shell, const Scene *scn, const char *func) {
   if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
     Error("The scene is " + SizeText(scn->xsize, scn->ysize, scn->zsize) + " but the shell " +
               SizeText(shell->xsize, shell->ysize, shell->zsize),
-          func);
-  }
-}
-
-void CheckSameSize(const Scene *a, const Scene *b, const char *func) {
-  if (a->xsize != b->xsize || a->ysize != b->ysize || a->zsize != b->zsize) {
-    Error("Scenes have different sizes (" + SizeText(a->xsize, a->ysize, a->zsize) + " and " +
-              SizeText(b->xsize, b->ysize, b->zsize) + ")",
           func);
   }
 }
@@ -217,14 +210,14 @@ void ClassifyShell(Shell *shell, const Scene *scn, Curve *curve, FeatureFunction
 }
 
 void ClassifyScene(const Scene *scn, Scene *alpha, Curve *curve, FeatureFunction feature) {
-  CheckSameSize(scn, alpha, "ClassifyScene");
+  CheckSameSize3(scn, alpha, "ClassifyScene");
   ClassifySceneVoxels(scn, alpha, curve, feature, [&](int p) { return scn->data[p] != 0; });
 }
 
 void ClassifyTDE(const Scene *dist, Scene *alpha, const Scene *labels, Curve *curve,
                  FeatureFunction feature, int object) {
-  CheckSameSize(dist, alpha, "ClassifyTDE");
-  CheckSameSize(dist, labels, "ClassifyTDE");
+  CheckSameSize3(dist, alpha, "ClassifyTDE");
+  CheckSameSize3(dist, labels, "ClassifyTDE");
   ClassifySceneVoxels(dist, alpha, curve, feature,
                       [&](int p) { return labels->data[p] == object; });
 }
@@ -285,7 +278,7 @@ void ShellAutoLabel(Shell *shell, const Curve *hist, double percent) {
 }
 
 void RestoreLabels(Scene *scn, const Scene *lscn, int label) {
-  CheckSameSize(scn, lscn, "RestoreLabels");
+  CheckSameSize3(scn, lscn, "RestoreLabels");
   const int n = lscn->VoxelCount();
   for (int p = 0; p < n; p++) {
     if (lscn->data[p] != 0) scn->data[p] = label;
