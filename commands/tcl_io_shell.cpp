@@ -1,14 +1,16 @@
 // The hand-made shell commands: values at a voxel, freeing, fields, the
-// associated scene and the normal setters.
+// associated scene, the normal setters and classification.
 #include <cmath>
 #include <string>
 #include <unordered_map>
 
 #include "commands/tcl_io.h"
 #include "commands/tcl_shell.h"
+#include "core/curve.h"
 #include "core/scene.h"
 #include "render/normal.h"
 #include "render/shell.h"
+#include "segment/classify.h"
 
 // ---- associated scenes ----
 
@@ -186,6 +188,100 @@ int c_SetShellResolution(Tcl_Interp *interp, int, const char *argv[]) {
   return TCL_OK;
 }
 
+// ---- classification ----
+//
+// The classification commands read their handles with the interpreter's
+// integer parser, except c_ClassifyObject, c_RestoreLabels and the two
+// resets, which read plain base-10 numbers like the generated commands.
+
+int InterpInt(Tcl_Interp *interp, const char *s) {
+  int v = 0;
+  if (Tcl_GetInt(interp, s, &v) != TCL_OK) throw CommandError(Tcl_GetStringResult(interp));
+  return v;
+}
+
+template <class T>
+T *InterpObject(Tcl_Interp *interp, const char *s) {
+  return Objects().Get<T>(InterpInt(interp, s));
+}
+
+// A curve handle of 0 names no curve.
+Curve *OptionalCurve(Tcl_Interp *interp, const char *s) {
+  int h = InterpInt(interp, s);
+  return h == 0 ? nullptr : Objects().Get<Curve>(h);
+}
+
+int c_ClassifyBodyShell(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = InterpObject<Shell>(interp, argv[1]);
+  Curve *density = OptionalCurve(interp, argv[2]);
+  Curve *gradient = OptionalCurve(interp, argv[3]);
+  ReclassifyBodyShell(shell, density, gradient);
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_ShellAutoLabel(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = InterpObject<Shell>(interp, argv[1]);
+  int histHandle = InterpInt(interp, argv[2]);
+  const Curve *hist = Objects().Get<Curve>(histHandle);
+  double percent = 0.0;
+  if (Tcl_GetDouble(interp, argv[3], &percent) != TCL_OK) {
+    throw CommandError(Tcl_GetStringResult(interp));
+  }
+  ShellAutoLabel(shell, hist, percent);
+  SetInt(interp, histHandle);
+  return TCL_OK;
+}
+
+int c_ClassifyLabel(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = InterpObject<Shell>(interp, argv[1]);
+  ClassifyLabel(shell, InterpObject<Curve>(interp, argv[2]));
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_ShellTrainingIntensity(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = InterpObject<Shell>(interp, argv[1]);
+  SetObjectResult(interp, ShellTrainingIntensity(shell, InterpObject<Curve3D>(interp, argv[2])));
+  return TCL_OK;
+}
+
+// The ramp ends at the shell's maximum, which reads the associated scene.
+int c_ShellTrainingGradient(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = WithLiveScene(InterpObject<Shell>(interp, argv[1]));
+  SetObjectResult(interp, ShellTrainingGradient(shell, InterpObject<Curve3D>(interp, argv[2])));
+  return TCL_OK;
+}
+
+int c_ClassifyObject(Tcl_Interp *interp, int, const char *argv[]) {
+  Shell *shell = ShellArg(argv[1]);
+  Scene *scn = ArgObject<Scene>(argv[2]);
+  Curve *curve = ArgObject<Curve>(argv[3]);
+  ClassifyObject(shell, scn, curve, Intensity3, static_cast<int>(ArgInt(argv[4])));
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_RestoreLabels(Tcl_Interp *interp, int, const char *argv[]) {
+  Scene *scn = ArgObject<Scene>(argv[1]);
+  Scene *lscn = ArgObject<Scene>(argv[2]);
+  RestoreLabels(scn, lscn, static_cast<int>(ArgInt(argv[3])));
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_ResetShellOpacity(Tcl_Interp *interp, int, const char *argv[]) {
+  ResetShellOpacity(ShellArg(argv[1]));
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int c_ResetShellLabel(Tcl_Interp *interp, int, const char *argv[]) {
+  ResetShellLabel(ShellArg(argv[1]));
+  Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
 }  // namespace
 
 std::vector<CommandSpec> IoShellCommands() {
@@ -212,5 +308,18 @@ std::vector<CommandSpec> IoShellFieldCommands() {
       Hand("c_SetShellScene", c_SetShellScene, "usage: %s <shell> <scn>\n", 2, 2),
       Hand("c_SetShellResolution", c_SetShellResolution, "usage: %s <shell> <dx> <dy> <dz>\n",
            4, 4),
+      Hand("c_ClassifyBodyShell", c_ClassifyBodyShell, "usage: %s <shell> <curve1> curve2>\n", 3,
+           kAnyCount),
+      Hand("c_ShellAutoLabel", c_ShellAutoLabel, "usage: %s <shell> <curve> <percent>\n", 3, 3),
+      Hand("c_ClassifyLabel", c_ClassifyLabel, "usage: %s <shell> <curve1>\n", 2, kAnyCount),
+      Hand("c_ShellTrainingIntensity", c_ShellTrainingIntensity, "usage: %s <shell> <curve>\n", 2,
+           2),
+      Hand("c_ShellTrainingGradient", c_ShellTrainingGradient, "usage: %s <shell> <curve>\n", 2,
+           2),
+      Hand("c_ClassifyObject", c_ClassifyObject,
+           "usage: %s <shell> <dist scene> <curve> <obj>\n", 4, kAnyCount),
+      Hand("c_RestoreLabels", c_RestoreLabels, "usage: %s <scn> <lscn> <label>\n", 3, kAnyCount),
+      Hand("c_ResetShellOpacity", c_ResetShellOpacity, "usage: %s <shell>\n", 1, kAnyCount),
+      Hand("c_ResetShellLabel", c_ResetShellLabel, "usage: %s <shell>\n", 1, kAnyCount),
   };
 }

@@ -13,6 +13,7 @@
 #include "render/context.h"
 #include "render/shell.h"
 #include "render/shell_render.h"
+#include "segment/classify.h"
 
 namespace {
 
@@ -190,9 +191,12 @@ std::vector<CommandSpec> ShellCommands() {
       Hand("WriteM", WriteMCommand, "usage: %s <fp> <img>\n", 2, 2),
       Wrap<&NewShell>("NewShell", {"xsize", "ysize", "zsize", "nvoxels"}),
       Wrap<&NewBodyShell>("NewBodyShell", {"xsize", "ysize", "zsize", "nvoxels"}),
+      Wrap<&Object2Shell>("Object2Shell", {"scn", "w"}),
       Wrap<&Scene2Shell>("Scene2Shell", {"scn"}),
+      Wrap<&MergeShell>("MergeShell", {"shell1", "shell2"}),
       Wrap<&CreateAlpha>("CreateAlpha", {"scn"}),
       Wrap<&InnerBorder>("InnerBorder", {"bin", "w"}),
+      Wrap<&ObjectAlpha>("ObjectAlpha", {"scn", "w"}),
       Wrap<&OpacityScene>("OpacityScene", {"shell"}),
       Wrap<&NormalIndexScene>("NormalIndexScene", {"shell"}),
       Wrap<&LabelScene>("LabelScene", {"shell"}),
