@@ -59,7 +59,7 @@ std::unique_ptr<Shell> MakeShell(int xs, int ys, int zs, const std::vector<HandV
   return shell;
 }
 
-// The shade of the spec's formula with the default Phong (0.7, 0.2, 0.1, 2).
+// The shade (diffuse plus specular, dimmed with depth, plus ambient) with the default Phong (0.7, 0.2, 0.1, 2).
 double DefaultShade(double c, double d, int isize) {
   const double r = 2 * c * c - 1;
   const double spec = r < 0 ? 0 : 0.2 * r * r;
@@ -366,7 +366,7 @@ TEST(ISWShellRendering, RendersNothing) {
 
 // ---- the skipping traversal against plain renderers ----
 
-// The shade of the spec's formula for any object record.
+// The shade (diffuse plus specular, dimmed with depth, plus ambient) for any object record.
 double Shade(const ObjectAppearance &o, double c, double d, int isize) {
   const double r = 2 * c * c - 1;
   double pw = 1;
