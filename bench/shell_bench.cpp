@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "core/adjacency3.h"
 #include "core/curve.h"
 #include "core/scene.h"
@@ -25,55 +26,16 @@
 
 namespace {
 
-// CPU seconds of this (single-threaded) process: on a machine shared with
-// other jobs the wall clock measures the neighbours too.
-double CpuNow() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
-double Seconds(const std::function<void()> &step) {
-  double start = CpuNow();
-  step();
-  return CpuNow() - start;
-}
+using bench::CpuNow;
+using bench::GreyVolume;
+using bench::LabelVolume;
+using bench::Seconds;
 
 size_t ShellBytes(const Shell *s) {
   return s->voxel.capacity() * sizeof(Voxel) + s->list.capacity() * sizeof(ListEntry) +
          s->body.capacity() * sizeof(BodyEntry) + (s->Mzy->val.size() + s->Mxz->val.size()) * 4 +
          (s->Mzy->tbrow.size() + s->Mxz->tbrow.size()) * 4 +
          s->normaltable->entry.size() * sizeof(NormalVector);
-}
-
-// A grey phantom whose voxels are all non-zero: a smooth background ramp,
-// a bright box and a brighter ball.
-std::unique_ptr<Scene> GreyVolume(int n) {
-  auto scn = CreateScene(n, n, n);
-  for (int z = 0; z < n; z++)
-    for (int y = 0; y < n; y++)
-      for (int x = 0; x < n; x++) {
-        int v = 100 + (x + y + z) % 50;
-        if (x > n / 8 && x < n / 2 && y > n / 8 && y < n / 2 && z > n / 8 && z < n / 2) v = 1000;
-        int dx = x - 5 * n / 8, dy = y - 5 * n / 8, dz = z - 5 * n / 8;
-        if (dx * dx + dy * dy + dz * dz < n * n / 25) v = 2000;
-        scn->data[scn->Address(x, y, z)] = v;
-      }
-  return scn;
-}
-
-// Ten labelled objects: boxes on a 5 x 2 grid, the first eight pairs
-// touching, filling about a third of the volume.
-std::unique_ptr<Scene> LabelVolume(int n) {
-  auto scn = CreateScene(n, n, n);
-  const int bx = n / 5, by = n / 2;
-  for (int z = n / 4; z < 3 * n / 4; z++)
-    for (int y = 2; y < n - 2; y++)
-      for (int x = 2; x < n - 2; x++) {
-        int label = 1 + std::min(x / bx, 4) + 5 * std::min(y / by, 1);
-        scn->data[scn->Address(x, y, z)] = label;
-      }
-  return scn;
 }
 
 struct Row {
