@@ -58,15 +58,6 @@ namespace {
 
 Shell *ShellArg(const char *s) { return ArgObject<Shell>(s); }
 
-void CheckShellSize(const Shell *shell, const Scene *scn) {
-  if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
-    throw CommandError("scene of " + std::to_string(scn->xsize) + " x " +
-                       std::to_string(scn->ysize) + " x " + std::to_string(scn->zsize) +
-                       " for a shell of " + std::to_string(shell->xsize) + " x " +
-                       std::to_string(shell->ysize) + " x " + std::to_string(shell->zsize));
-  }
-}
-
 // A coordinate read as a number and truncated; one beyond the integers
 // lies outside every shell.
 int Coordinate(const char *s) {
@@ -129,7 +120,7 @@ int c_SetObjectNormal(Tcl_Interp *interp, int, const char *argv[]) {
   Shell *shell = ShellArg(argv[1]);
   Scene *dist = ArgObject<Scene>(argv[2]);
   int obj = static_cast<int>(ArgInt(argv[3]));
-  CheckShellSize(shell, dist);
+  CheckShellScene(shell, dist, "c_SetObjectNormal");
   SetObjectNormal(shell, dist, DistGradient3, obj);
   Tcl_ResetResult(interp);
   return TCL_OK;
@@ -159,7 +150,7 @@ int c_SetDistNormal(Tcl_Interp *interp, int, const char *argv[]) {
 int c_SetShellNormal(Tcl_Interp *interp, int, const char *argv[]) {
   Shell *shell = ShellArg(argv[1]);
   Scene *scn = ArgObject<Scene>(argv[2]);
-  CheckShellSize(shell, scn);
+  CheckShellScene(shell, scn, "c_SetShellNormal");
   if (IsBodyShell(shell)) {
     SetBodyShellNormal(shell, scn, Gradient3);
   } else {
@@ -173,7 +164,7 @@ int c_SetShellNormal(Tcl_Interp *interp, int, const char *argv[]) {
 int c_SetShellScene(Tcl_Interp *interp, int, const char *argv[]) {
   Shell *shell = ShellArg(argv[1]);
   Handle h = ArgHandle(argv[2]);
-  if (h != 0) CheckShellSize(shell, Objects().Get<Scene>(h));
+  if (h != 0) CheckShellScene(shell, Objects().Get<Scene>(h), "c_SetShellScene");
   AssociateShellScene(shell, h);
   Tcl_ResetResult(interp);
   return TCL_OK;

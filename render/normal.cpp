@@ -197,16 +197,6 @@ double Intensity3(const Scene *scn, int x, int y, int z, float *, const AdjRel3 
 
 namespace {
 
-void CheckShellScene(const Shell *shell, const Scene *scn, const char *func) {
-  if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
-    Error("The scene is " + std::to_string(scn->xsize) + " x " + std::to_string(scn->ysize) +
-              " x " + std::to_string(scn->zsize) + " but the shell " +
-              std::to_string(shell->xsize) + " x " + std::to_string(shell->ysize) + " x " +
-              std::to_string(shell->zsize),
-          func);
-  }
-}
-
 // Visits the voxels in row order; `label` < 0 visits all of them. With a
 // body, the truncated magnitude becomes the voxel's gradient; it is kept
 // within 0..32767, the range of the stored field.

@@ -25,14 +25,6 @@ std::string SizeText(int x, int y, int z) {
   return std::to_string(x) + " x " + std::to_string(y) + " x " + std::to_string(z);
 }
 
-void CheckSameSize(const Shell *shell, const Scene *scn, const char *func) {
-  if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
-    Error("The scene is " + SizeText(scn->xsize, scn->ysize, scn->zsize) + " but the shell " +
-              SizeText(shell->xsize, shell->ysize, shell->zsize),
-          func);
-  }
-}
-
 void CheckSameSize(const Scene *a, const Scene *b, const char *func) {
   if (a->xsize != b->xsize || a->ysize != b->ysize || a->zsize != b->zsize) {
     Error("Scenes have different sizes (" + SizeText(a->xsize, a->ysize, a->zsize) + " and " +
@@ -89,6 +81,14 @@ void FillIndex(Image *M, int sentinel) {
 }
 
 }  // namespace
+
+void CheckShellScene(const Shell *shell, const Scene *scn, const char *func) {
+  if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
+    Error("The scene is " + SizeText(scn->xsize, scn->ysize, scn->zsize) + " but the shell " +
+              SizeText(shell->xsize, shell->ysize, shell->zsize),
+          func);
+  }
+}
 
 void CheckShellContext(const Shell *shell, const Context *cxt, const char *func) {
   if (cxt->xsize != shell->xsize || cxt->ysize != shell->ysize || cxt->zsize != shell->zsize) {
@@ -184,7 +184,7 @@ static void CheckVoxelCount(const Shell *shell, const Scene *scn, const char *fu
 }
 
 void SetShellVoxels(Shell *shell, const Scene *scn) {
-  CheckSameSize(shell, scn, "SetShellVoxels");
+  CheckShellScene(shell, scn, "SetShellVoxels");
   CheckVoxelCount(shell, scn, "SetShellVoxels");
   FillIndex(shell->Mzy.get(), shell->nvoxels);
   const bool body = IsBodyShell(shell);
@@ -213,7 +213,7 @@ void SetShellVoxels(Shell *shell, const Scene *scn) {
 // up in the rows gives, once the scene is known to hold exactly the
 // shell's voxels.
 void SetShellList(Shell *shell, const Scene *scn) {
-  CheckSameSize(shell, scn, "SetShellList");
+  CheckShellScene(shell, scn, "SetShellList");
   CheckVoxelCount(shell, scn, "SetShellList");
   ForEachVoxel(shell, [&](int, int x, int y, int z) {
     if (scn->data[scn->Address(x, y, z)] == 0) {
@@ -237,7 +237,7 @@ void SetShellList(Shell *shell, const Scene *scn) {
 }
 
 void SetShellLabel(Shell *shell, const Scene *labels) {
-  CheckSameSize(shell, labels, "SetShellLabel");
+  CheckShellScene(shell, labels, "SetShellLabel");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
     shell->voxel[i].label = static_cast<uint8_t>(labels->data[labels->Address(x, y, z)] & 0xFF);
   });
@@ -246,14 +246,14 @@ void SetShellLabel(Shell *shell, const Scene *labels) {
 
 void SetBodyShellValue(Shell *shell, const Scene *scn) {
   if (!IsBodyShell(shell)) Error("The shell has no body", "SetBodyShellValue");
-  CheckSameSize(shell, scn, "SetBodyShellValue");
+  CheckShellScene(shell, scn, "SetBodyShellValue");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
     shell->body[i].value = scn->data[scn->Address(x, y, z)];
   });
 }
 
 void SetShellNormalIndex(Shell *shell, const Scene *nscn) {
-  CheckSameSize(shell, nscn, "SetShellNormalIndex");
+  CheckShellScene(shell, nscn, "SetShellNormalIndex");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
     shell->voxel[i].normal = static_cast<uint16_t>(nscn->data[nscn->Address(x, y, z)] & 0xFFFF);
   });
@@ -262,7 +262,7 @@ void SetShellNormalIndex(Shell *shell, const Scene *nscn) {
 // The opacity byte, as the name says (the label byte is another
 // operation's).
 void SetShellOpacity(Shell *shell, const Scene *alpha) {
-  CheckSameSize(shell, alpha, "SetShellOpacity");
+  CheckShellScene(shell, alpha, "SetShellOpacity");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
     shell->voxel[i].opacity = static_cast<uint8_t>(alpha->data[alpha->Address(x, y, z)] & 0xFF);
   });

@@ -101,6 +101,8 @@ bool IsBodyShell(const Shell *shell);
 // Error (naming func) unless the context was made for the shell's size:
 // renderers index the context's traversal and offsets by shell coordinates.
 void CheckShellContext(const Shell *shell, const Context *cxt, const char *func);
+// Error (naming func) unless the scene has the shell's size.
+void CheckShellScene(const Shell *shell, const Scene *scn, const char *func);
 
 // The voxels of row (y, z) are [*first, *end); both are 0 for an empty row.
 void ShellRow(const Shell *shell, int y, int z, int *first, int *end);

@@ -20,18 +20,6 @@
 
 namespace {
 
-std::string SizeText(int x, int y, int z) {
-  return std::to_string(x) + " x " + std::to_string(y) + " x " + std::to_string(z);
-}
-
-void CheckShellScene(const Shell *shell, const Scene *scn, const char *func) {
-  if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
-    Error("The scene is " + SizeText(scn->xsize, scn->ysize, scn->zsize) + " but the shell " +
-              SizeText(shell->xsize, shell->ysize, shell->zsize),
-          func);
-  }
-}
-
 void RequireBody(const Shell *shell, const char *func) {
   if (!IsBodyShell(shell)) {
     Error("An object shell has no voxel values or gradients: a body shell is needed", func);
