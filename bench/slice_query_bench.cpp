@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "bench/bench_util.h"
-#include "core/adjacency3.h"
 #include "core/cimage.h"
 #include "core/curve.h"
 #include "core/scene.h"
@@ -23,19 +22,6 @@
 #include "segment/analysis3.h"
 
 namespace {
-
-// The object shell of the label phantom's border (width 2), without
-// normals: no slice reads them.
-std::unique_ptr<Shell> BorderShell(const Scene *labels) {
-  auto A = Spheric(1.8f);
-  auto border = Label2Border(labels, A.get(), 2, 16);
-  int n = 0;
-  for (int v : border->data) n += v != 0;
-  auto shell = NewShell(labels->xsize, labels->ysize, labels->zsize, n);
-  SetShellVoxels(shell.get(), border.get());
-  SetShellList(shell.get(), border.get());
-  return shell;
-}
 
 // A body shell of every voxel of a grey volume with its values, without
 // normals.
@@ -64,7 +50,7 @@ int main(int argc, char **argv) {
 
   auto labels = bench::LabelVolume(side);
   double t0 = bench::CpuNow();
-  auto shell = BorderShell(labels.get());
+  auto shell = bench::LabelShell(labels.get(), 10);
   printf("label shell: %d voxels (built in %.2f s)\n", shell->nvoxels, bench::CpuNow() - t0);
   auto cxt = NewContext(side, side, side);
   for (int o = 1; o <= 10; o++) {

@@ -603,35 +603,36 @@ static std::unique_ptr<Image> BodySlice(const Shell *shell, char axis, int n, co
   return img;
 }
 
-std::unique_ptr<Image> GetShellXSlice(const Shell *shell, int x) {
-  return LabelSlice(shell, 'x', x, "GetShellXSlice");
-}
-std::unique_ptr<Image> GetShellYSlice(const Shell *shell, int y) {
-  return LabelSlice(shell, 'y', y, "GetShellYSlice");
-}
-std::unique_ptr<Image> GetShellZSlice(const Shell *shell, int z) {
-  return LabelSlice(shell, 'z', z, "GetShellZSlice");
-}
-std::unique_ptr<Image> GetBodyShellXSlice(const Shell *shell, int x) {
-  return BodySlice(shell, 'x', x, "GetBodyShellXSlice");
-}
-std::unique_ptr<Image> GetBodyShellYSlice(const Shell *shell, int y) {
-  return BodySlice(shell, 'y', y, "GetBodyShellYSlice");
-}
-std::unique_ptr<Image> GetBodyShellZSlice(const Shell *shell, int z) {
-  return BodySlice(shell, 'z', z, "GetBodyShellZSlice");
-}
+static int AxisIndex(char axis) { return axis == 'x' ? 0 : axis == 'y' ? 1 : 2; }
 
 std::unique_ptr<Image> GetShellSlice(const Shell *shell, char axis, int n) {
-  return axis == 'x' ? GetShellXSlice(shell, n)
-         : axis == 'y' ? GetShellYSlice(shell, n)
-                       : GetShellZSlice(shell, n);
+  static const char *const names[3] = {"GetShellXSlice", "GetShellYSlice", "GetShellZSlice"};
+  return LabelSlice(shell, axis, n, names[AxisIndex(axis)]);
 }
 
 std::unique_ptr<Image> GetBodyShellSlice(const Shell *shell, char axis, int n) {
-  return axis == 'x' ? GetBodyShellXSlice(shell, n)
-         : axis == 'y' ? GetBodyShellYSlice(shell, n)
-                       : GetBodyShellZSlice(shell, n);
+  static const char *const names[3] = {"GetBodyShellXSlice", "GetBodyShellYSlice",
+                                       "GetBodyShellZSlice"};
+  return BodySlice(shell, axis, n, names[AxisIndex(axis)]);
+}
+
+std::unique_ptr<Image> GetShellXSlice(const Shell *shell, int x) {
+  return GetShellSlice(shell, 'x', x);
+}
+std::unique_ptr<Image> GetShellYSlice(const Shell *shell, int y) {
+  return GetShellSlice(shell, 'y', y);
+}
+std::unique_ptr<Image> GetShellZSlice(const Shell *shell, int z) {
+  return GetShellSlice(shell, 'z', z);
+}
+std::unique_ptr<Image> GetBodyShellXSlice(const Shell *shell, int x) {
+  return GetBodyShellSlice(shell, 'x', x);
+}
+std::unique_ptr<Image> GetBodyShellYSlice(const Shell *shell, int y) {
+  return GetBodyShellSlice(shell, 'y', y);
+}
+std::unique_ptr<Image> GetBodyShellZSlice(const Shell *shell, int z) {
+  return GetBodyShellSlice(shell, 'z', z);
 }
 
 // ---- sections ----

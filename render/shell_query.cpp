@@ -86,6 +86,24 @@ const ZBuffer &MatchingZBuffer(const Context *cxt, const CImage *img, const char
   return zb;
 }
 
+// A copy of img in which mark(copy, z-buffer, column, row, pixel) has
+// changed the pixels of object obj mod 256; null for object 0.
+template <class Mark>
+std::unique_ptr<CImage> MarkObject(const Context *cxt, const CImage *img, int obj,
+                                   const char *func, Mark &&mark) {
+  const unsigned char o = static_cast<unsigned char>(obj & 0xFF);
+  if (o == 0) return nullptr;
+  const ZBuffer &zb = MatchingZBuffer(cxt, img, func);
+  std::unique_ptr<CImage> out = CopyCImage(img);
+  for (int row = 0; row < zb.nrows; row++) {
+    for (int col = 0; col < zb.ncols; col++) {
+      const int p = col + zb.tbrow[row];
+      if (zb.object[p] == o) mark(out.get(), zb, col, row, p);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 // ---- values at a voxel ----
@@ -173,40 +191,29 @@ std::unique_ptr<CImage> PreviewShellSlice(const Shell *shell, const CImage *cimg
 // ---- the object under the pointer ----
 
 std::unique_ptr<CImage> HighlightObject(const Context *cxt, const CImage *img, int obj) {
-  const unsigned char o = static_cast<unsigned char>(obj & 0xFF);
-  if (o == 0) return nullptr;
-  const ZBuffer &zb = MatchingZBuffer(cxt, img, "HighlightObject");
-  std::unique_ptr<CImage> out = CopyCImage(img);
-  const int npixels = zb.PixelCount();
-  for (int c = 0; c < 3; c++) {
-    int *band = out->C[c]->val.data();
-    for (int p = 0; p < npixels; p++) {
-      // 3b in 64 bits: |3b / 4| + 64 fits an int again for any int b.
-      if (zb.object[p] == o) band[p] = static_cast<int>(3LL * band[p] / 4 + 64);
+  auto brighten = [](CImage *out, const ZBuffer &, int, int, int p) {
+    for (int c = 0; c < 3; c++) {
+      // 3b in 64 bits: trunc(3b / 4) + 64 fits an int again for any int b.
+      int &b = out->C[c]->val[p];
+      b = static_cast<int>(3LL * b / 4 + 64);
     }
-  }
-  return out;
+  };
+  return MarkObject(cxt, img, obj, "HighlightObject", brighten);
 }
 
 std::unique_ptr<CImage> ContourObject(const Context *cxt, const CImage *img, int obj) {
   const unsigned char o = static_cast<unsigned char>(obj & 0xFF);
-  if (o == 0) return nullptr;
-  const ZBuffer &zb = MatchingZBuffer(cxt, img, "ContourObject");
-  std::unique_ptr<CImage> out = CopyCImage(img);
-  const int ncols = zb.ncols, nrows = zb.nrows;
-  const unsigned char *object = zb.object.data();
-  for (int row = 0; row < nrows; row++) {
-    for (int col = 0; col < ncols; col++) {
-      const int p = col + row * ncols;
-      if (object[p] != o) continue;
-      const bool boundary = (col > 0 && object[p - 1] != o) ||
-                            (col + 1 < ncols && object[p + 1] != o) ||
-                            (row > 0 && object[p - ncols] != o) ||
-                            (row + 1 < nrows && object[p + ncols] != o);
-      if (boundary) {
-        for (int c = 0; c < 3; c++) out->C[c]->val[p] = 255;
-      }
+  // White where a 4-neighbour inside the image shows another object.
+  auto outline = [o](CImage *out, const ZBuffer &zb, int col, int row, int p) {
+    const unsigned char *object = zb.object.data();
+    const int ncols = zb.ncols;
+    const bool boundary = (col > 0 && object[p - 1] != o) ||
+                          (col + 1 < ncols && object[p + 1] != o) ||
+                          (row > 0 && object[p - ncols] != o) ||
+                          (row + 1 < zb.nrows && object[p + ncols] != o);
+    if (boundary) {
+      for (int c = 0; c < 3; c++) out->C[c]->val[p] = 255;
     }
-  }
-  return out;
+  };
+  return MarkObject(cxt, img, obj, "ContourObject", outline);
 }

@@ -173,7 +173,8 @@ TEST(ShellSlices, SliceNumbersOutsideTheShellFail) {
   EXPECT_EQ(FatalText([&] {
               PreviewShellSlice(body.get(), cimg.get(), 'z', INT_MIN, nullptr, nullptr);
             }),
-            "Error:Slice z = -2147483648 is outside the shell (z from 0 to 1) in PreviewShellSlice");
+            "Error:Slice z = -2147483648 is outside the shell (z from 0 to 1) in "
+            "PreviewShellSlice");
 }
 
 // ---- filled label scenes ----
@@ -339,7 +340,9 @@ TEST(PreviewShellSlice, TheImageHasTheGivenSizeAndKeepsOnlyItsPixels) {
 TEST(PreviewShellSlice, ObjectShellsAreRefused) {
   auto shell = SmallShell();
   auto cimg = CreateCImage(3, 2);
-  EXPECT_EQ(FatalText([&] { PreviewShellSlice(shell.get(), cimg.get(), 'z', 0, nullptr, nullptr); }),
+  EXPECT_EQ(FatalText([&] {
+              PreviewShellSlice(shell.get(), cimg.get(), 'z', 0, nullptr, nullptr);
+            }),
             "Error:A classification preview needs a body shell: an object shell has no voxel "
             "values or gradients in PreviewShellSlice");
 }
