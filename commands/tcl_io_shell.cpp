@@ -8,8 +8,11 @@
 #include "commands/tcl_shell.h"
 #include "core/curve.h"
 #include "core/scene.h"
+#include "core/cimage.h"
+#include "render/context.h"
 #include "render/normal.h"
 #include "render/shell.h"
+#include "render/shell_query.h"
 #include "segment/classify.h"
 
 // ---- associated scenes ----
@@ -67,29 +70,73 @@ int Coordinate(const char *s) {
 
 void SetInt(Tcl_Interp *interp, long long v) { Tcl_SetObjResult(interp, Tcl_NewWideIntObj(v)); }
 
+// Integers, and the handles of the query, slice and classification
+// commands, read with the interpreter's own parser: malformed text fails.
+int InterpInt(Tcl_Interp *interp, const char *s) {
+  int v = 0;
+  if (Tcl_GetInt(interp, s, &v) != TCL_OK) throw CommandError(Tcl_GetStringResult(interp));
+  return v;
+}
+
+template <class T>
+T *InterpObject(Tcl_Interp *interp, const char *s) {
+  return Objects().Get<T>(InterpInt(interp, s));
+}
+
+// A handle of 0 names no object.
+template <class T>
+T *OptionalObject(Tcl_Interp *interp, const char *s) {
+  int h = InterpInt(interp, s);
+  return h == 0 ? nullptr : Objects().Get<T>(h);
+}
+
+Curve *OptionalCurve(Tcl_Interp *interp, const char *s) { return OptionalObject<Curve>(interp, s); }
+
+// ---- queries, slices and picking ----
+
 int c_GetShellValue(Tcl_Interp *interp, int, const char *argv[]) {
-  Shell *shell = WithLiveScene(ShellArg(argv[1]));
-  int x = Coordinate(argv[2]), y = Coordinate(argv[3]), z = Coordinate(argv[4]);
-  long long value = -1;
-  if (IsBodyShell(shell)) {
-    int i = VoxelExist(shell, x, y, z);
-    if (i >= 0) value = shell->body[i].value;
-  } else if (shell->scene != nullptr && shell->scene->Valid(x, y, z)) {
-    value = shell->scene->data[shell->scene->Address(x, y, z)];
-  }
-  SetInt(interp, value);
+  Shell *shell = WithLiveScene(InterpObject<Shell>(interp, argv[1]));
+  SetInt(interp, ShellValue(shell, Coordinate(argv[2]), Coordinate(argv[3]), Coordinate(argv[4])));
   return TCL_OK;
 }
 
 int c_GetShellGradient(Tcl_Interp *interp, int, const char *argv[]) {
-  Shell *shell = ShellArg(argv[1]);
-  int x = Coordinate(argv[2]), y = Coordinate(argv[3]), z = Coordinate(argv[4]);
-  long long value = -1;
-  if (IsBodyShell(shell)) {
-    int i = VoxelExist(shell, x, y, z);
-    if (i >= 0) value = shell->body[i].gradient;
-  }
-  SetInt(interp, value);
+  Shell *shell = InterpObject<Shell>(interp, argv[1]);
+  SetInt(interp,
+         ShellGradient(shell, Coordinate(argv[2]), Coordinate(argv[3]), Coordinate(argv[4])));
+  return TCL_OK;
+}
+
+// c_HighlightObject and c_ContourObject: <cxt> <img> <obj>; 0 for object 0.
+template <std::unique_ptr<CImage> (*Mark)(const Context *, const CImage *, int)>
+int MarkObjectCommand(Tcl_Interp *interp, int, const char *argv[]) {
+  const Context *cxt = InterpObject<Context>(interp, argv[1]);
+  const CImage *img = InterpObject<CImage>(interp, argv[2]);
+  SetObjectResult(interp, Mark(cxt, img, InterpInt(interp, argv[3])));
+  return TCL_OK;
+}
+
+// c_GetShellXSlice and its twins: <n> <cxt> <shell> ?curve?, cxt 0 for
+// grey pictures.
+template <char axis>
+int ShellSliceCommand(Tcl_Interp *interp, int argc, const char *argv[]) {
+  const int n = InterpInt(interp, argv[1]);
+  const Context *cxt = OptionalObject<Context>(interp, argv[2]);
+  Shell *shell = WithLiveScene(InterpObject<Shell>(interp, argv[3]));
+  const Curve *window = argc > 4 ? OptionalCurve(interp, argv[4]) : nullptr;
+  SetObjectResult(interp, ShellSliceImage(shell, cxt, axis, n, window));
+  return TCL_OK;
+}
+
+// c_PreviewXSlice and its twins: <shell> <cimg> <n> <curve> <curve>.
+template <char axis>
+int PreviewSliceCommand(Tcl_Interp *interp, int, const char *argv[]) {
+  const Shell *shell = InterpObject<Shell>(interp, argv[1]);
+  const CImage *cimg = InterpObject<CImage>(interp, argv[2]);
+  const int n = InterpInt(interp, argv[3]);
+  Curve *density = OptionalCurve(interp, argv[4]);
+  Curve *gradient = OptionalCurve(interp, argv[5]);
+  SetObjectResult(interp, PreviewShellSlice(shell, cimg, axis, n, density, gradient));
   return TCL_OK;
 }
 
@@ -185,23 +232,6 @@ int c_SetShellResolution(Tcl_Interp *interp, int, const char *argv[]) {
 // integer parser, except c_ClassifyObject, c_RestoreLabels and the two
 // resets, which read plain base-10 numbers like the generated commands.
 
-int InterpInt(Tcl_Interp *interp, const char *s) {
-  int v = 0;
-  if (Tcl_GetInt(interp, s, &v) != TCL_OK) throw CommandError(Tcl_GetStringResult(interp));
-  return v;
-}
-
-template <class T>
-T *InterpObject(Tcl_Interp *interp, const char *s) {
-  return Objects().Get<T>(InterpInt(interp, s));
-}
-
-// A curve handle of 0 names no curve.
-Curve *OptionalCurve(Tcl_Interp *interp, const char *s) {
-  int h = InterpInt(interp, s);
-  return h == 0 ? nullptr : Objects().Get<Curve>(h);
-}
-
 int c_ClassifyBodyShell(Tcl_Interp *interp, int, const char *argv[]) {
   Shell *shell = InterpObject<Shell>(interp, argv[1]);
   Curve *density = OptionalCurve(interp, argv[2]);
@@ -280,6 +310,22 @@ std::vector<CommandSpec> IoShellCommands() {
       Hand("c_GetShellValue", c_GetShellValue, "usage: %s <shell> <x> <y> <z>\n", 4, kAnyCount),
       Hand("c_GetShellGradient", c_GetShellGradient, "usage: %s <shell> <x> <y> <z>\n", 4,
            kAnyCount),
+      Hand("c_HighlightObject", MarkObjectCommand<HighlightObject>,
+           "usage: %s <cxt> <img> <obj> \n", 3, kAnyCount),
+      Hand("c_ContourObject", MarkObjectCommand<ContourObject>, "usage: %s <cxt> <img> <obj> \n",
+           3, kAnyCount),
+      Hand("c_GetShellXSlice", ShellSliceCommand<'x'>, "usage: %s <x> <cxt> <shell> ?curve?\n", 3,
+           kAnyCount),
+      Hand("c_GetShellYSlice", ShellSliceCommand<'y'>, "usage: %s <y> <cxt> <shell> ?curve?\n", 3,
+           kAnyCount),
+      Hand("c_GetShellZSlice", ShellSliceCommand<'z'>, "usage: %s <z> <cxt> <shell> ?curve?\n", 3,
+           kAnyCount),
+      Hand("c_PreviewXSlice", PreviewSliceCommand<'x'>,
+           "usage: %s <shell> <cimg> <x> <curve> <curve>\n", 5, kAnyCount),
+      Hand("c_PreviewYSlice", PreviewSliceCommand<'y'>,
+           "usage: %s <shell> <cimg> <y> <curve> <curve>\n", 5, kAnyCount),
+      Hand("c_PreviewZSlice", PreviewSliceCommand<'z'>,
+           "usage: %s <shell> <cimg> <z> <curve> <curve>\n", 5, kAnyCount),
       Hand("c_FreeShell", c_FreeShell, "usage: %s <shellref>\n", 1, 1),
   };
 }

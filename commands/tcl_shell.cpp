@@ -200,6 +200,7 @@ std::vector<CommandSpec> ShellCommands() {
       Wrap<&OpacityScene>("OpacityScene", {"shell"}),
       Wrap<&NormalIndexScene>("NormalIndexScene", {"shell"}),
       Wrap<&LabelScene>("LabelScene", {"shell"}),
+      Wrap<&FilledLabelScene>("FilledLabelScene", {"shell"}),
       Wrap<&ObjectScene>("ObjectScene", {"shell", "obj"}),
       Wrap<&ValueScene>("ValueScene", {"shell"}),
       Wrap<&RemoveVoxels>("RemoveVoxels", {"shell", "low", "hi"}),
@@ -227,6 +228,12 @@ std::vector<CommandSpec> ShellCommands() {
       Wrap<&ShellHistogramCommand>("ShellHistogram", {"shell"}),
       Wrap<&ShellNormHistogramCommand>("ShellNormHistogram", {"shell"}),
       Wrap<&ShellGradientHistogramCommand>("ShellGradientHistogram", {"shell"}),
+      Wrap<&GetShellXSlice>("GetShellXSlice", {"shell", "x"}),
+      Wrap<&GetShellYSlice>("GetShellYSlice", {"shell", "y"}),
+      Wrap<&GetShellZSlice>("GetShellZSlice", {"shell", "z"}),
+      Wrap<&GetBodyShellXSlice>("GetBodyShellXSlice", {"shell", "x"}),
+      Wrap<&GetBodyShellYSlice>("GetBodyShellYSlice", {"shell", "y"}),
+      Wrap<&GetBodyShellZSlice>("GetBodyShellZSlice", {"shell", "z"}),
       Wrap<&SetObjectVisibility>("SetObjectVisibility", {"shell", "cxt", "obj", "visible"})
           .NullOk("cxt"),
   };

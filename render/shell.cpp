@@ -1,5 +1,6 @@
 #include "render/shell.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "core/fileio.h"
 #include "core/scene.h"
 #include "render/context.h"
+#include "render/shading.h"
 #include "segment/analysis3.h"
 #include "segment/segmentation3.h"
 
@@ -384,6 +386,17 @@ std::unique_ptr<Scene> LabelScene(const Shell *shell) {
   return ExportScene(shell, [&](int i) { return static_cast<int>(shell->voxel[i].label); });
 }
 
+std::unique_ptr<Scene> FilledLabelScene(const Shell *shell) {
+  std::unique_ptr<Scene> scn = ShellSizedScene(shell);
+  const size_t plane = static_cast<size_t>(shell->xsize) * shell->ysize;
+  for (int z = 0; z < shell->zsize; z++) {
+    std::unique_ptr<Image> labels = GetShellZSlice(shell, z);
+    std::unique_ptr<Image> filled = FillSlice(labels.get());
+    std::copy(filled->val.begin(), filled->val.end(), scn->data.begin() + plane * z);
+  }
+  return scn;
+}
+
 std::unique_ptr<Scene> ObjectScene(const Shell *shell, int obj) {
   return ExportScene(shell, [&](int i) {
     int label = shell->voxel[i].label;
@@ -536,6 +549,90 @@ void SetObjectVisibility(Shell *shell, Context *, int label, int visible) {
   for (Voxel &v : shell->voxel) {
     if (v.label == label) v.visible = static_cast<uint8_t>(visible & 0xFF);
   }
+}
+
+// ---- slices ----
+
+static int ShellSide(const Shell *shell, char axis) {
+  return axis == 'x' ? shell->xsize : axis == 'y' ? shell->ysize : shell->zsize;
+}
+
+void CheckShellSlice(const Shell *shell, char axis, int n, const char *func) {
+  if (axis != 'x' && axis != 'y' && axis != 'z') {
+    Error(std::string("No slice axis '") + axis + "'", func);
+  }
+  const int side = ShellSide(shell, axis);
+  if (n < 0 || n >= side) {
+    Error(std::string("Slice ") + axis + " = " + std::to_string(n) +
+              " is outside the shell (" + axis + " from 0 to " + std::to_string(side - 1) + ")",
+          func);
+  }
+}
+
+void ShellSliceSize(const Shell *shell, char axis, int *ncols, int *nrows) {
+  *ncols = axis == 'x' ? shell->ysize : shell->xsize;
+  *nrows = axis == 'z' ? shell->ysize : shell->zsize;
+}
+
+// A zero image of the slice's size, after checking the slice number.
+static std::unique_ptr<Image> SliceImage(const Shell *shell, char axis, int n, const char *func) {
+  CheckShellSlice(shell, axis, n, func);
+  int ncols, nrows;
+  ShellSliceSize(shell, axis, &ncols, &nrows);
+  return CreateImage(ncols, nrows);
+}
+
+static std::unique_ptr<Image> LabelSlice(const Shell *shell, char axis, int n, const char *func) {
+  std::unique_ptr<Image> img = SliceImage(shell, axis, n, func);
+  ForEachSliceVoxel(shell, axis, n, [&](int i, int col, int row) {
+    const Voxel &v = shell->voxel[i];
+    img->at(col, row) = v.visible != 0 ? static_cast<int>(v.label) : 256;
+  });
+  return img;
+}
+
+static std::unique_ptr<Image> BodySlice(const Shell *shell, char axis, int n, const char *func) {
+  std::unique_ptr<Image> img = SliceImage(shell, axis, n, func);
+  if (!IsBodyShell(shell)) return img;
+  ForEachSliceVoxel(shell, axis, n, [&](int i, int col, int row) {
+    // |opacity * value / 255| never exceeds |value|: the int holds it.
+    const double weighted = static_cast<double>(shell->voxel[i].opacity) *
+                            static_cast<double>(shell->body[i].value) / 255.0;
+    img->at(col, row) = static_cast<int>(weighted);
+  });
+  return img;
+}
+
+static int AxisIndex(char axis) { return axis == 'x' ? 0 : axis == 'y' ? 1 : 2; }
+
+std::unique_ptr<Image> GetShellSlice(const Shell *shell, char axis, int n) {
+  static const char *const names[3] = {"GetShellXSlice", "GetShellYSlice", "GetShellZSlice"};
+  return LabelSlice(shell, axis, n, names[AxisIndex(axis)]);
+}
+
+std::unique_ptr<Image> GetBodyShellSlice(const Shell *shell, char axis, int n) {
+  static const char *const names[3] = {"GetBodyShellXSlice", "GetBodyShellYSlice",
+                                       "GetBodyShellZSlice"};
+  return BodySlice(shell, axis, n, names[AxisIndex(axis)]);
+}
+
+std::unique_ptr<Image> GetShellXSlice(const Shell *shell, int x) {
+  return GetShellSlice(shell, 'x', x);
+}
+std::unique_ptr<Image> GetShellYSlice(const Shell *shell, int y) {
+  return GetShellSlice(shell, 'y', y);
+}
+std::unique_ptr<Image> GetShellZSlice(const Shell *shell, int z) {
+  return GetShellSlice(shell, 'z', z);
+}
+std::unique_ptr<Image> GetBodyShellXSlice(const Shell *shell, int x) {
+  return GetBodyShellSlice(shell, 'x', x);
+}
+std::unique_ptr<Image> GetBodyShellYSlice(const Shell *shell, int y) {
+  return GetBodyShellSlice(shell, 'y', y);
+}
+std::unique_ptr<Image> GetBodyShellZSlice(const Shell *shell, int z) {
+  return GetBodyShellSlice(shell, 'z', z);
 }
 
 // ---- sections ----

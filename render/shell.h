@@ -156,6 +156,10 @@ std::unique_ptr<Scene> InnerBorder(const Scene *bin, float w);
 std::unique_ptr<Scene> OpacityScene(const Shell *shell);
 std::unique_ptr<Scene> NormalIndexScene(const Shell *shell);
 std::unique_ptr<Scene> LabelScene(const Shell *shell);
+// For each z, the label slice GetShellZSlice filled by FillSlice: whole
+// cross-sections of the objects carry their label, hidden voxels and the
+// space they enclose alone come out 0.
+std::unique_ptr<Scene> FilledLabelScene(const Shell *shell);
 // The label, only where it equals obj.
 std::unique_ptr<Scene> ObjectScene(const Shell *shell, int obj);
 // Body values (all 0 for an object shell).
@@ -200,6 +204,57 @@ std::unique_ptr<Curve> ShellGradientHistogram(Shell *shell);
 // The visible flag of every voxel of the label := low byte of visible. The
 // context is not used.
 void SetObjectVisibility(Shell *shell, Context *cxt, int label, int visible);
+
+// ---- slices ----
+//
+// Slice n across axis 'x', 'y' or 'z' is an image of ysize x zsize (pixel
+// (y, z)), xsize x zsize (pixel (x, z)) or xsize x ysize (pixel (x, y)).
+// The x-slice is read through the column index and list, the others
+// through the row index. A slice number outside the shell fails.
+
+// Error (naming func) unless 0 <= n < the shell's size across axis.
+void CheckShellSlice(const Shell *shell, char axis, int n, const char *func);
+// The image size of a slice across axis.
+void ShellSliceSize(const Shell *shell, char axis, int *ncols, int *nrows);
+// Calls f(i, column, row) for every voxel i of slice n across axis, i
+// being its index in voxel; n must be valid.
+template <class F>
+void ForEachSliceVoxel(const Shell *shell, char axis, int n, F &&f) {
+  int first, end;
+  if (axis == 'x') {
+    for (int z = 0; z < shell->zsize; z++) {
+      ShellColumn(shell, n, z, &first, &end);
+      for (int k = first; k < end; k++) {
+        const ListEntry e = shell->list[k];
+        f(static_cast<int>(e.pointer), static_cast<int>(e.y), z);
+      }
+    }
+  } else if (axis == 'y') {
+    for (int z = 0; z < shell->zsize; z++) {
+      ShellRow(shell, n, z, &first, &end);
+      for (int i = first; i < end; i++) f(i, static_cast<int>(shell->voxel[i].x), z);
+    }
+  } else {
+    for (int y = 0; y < shell->ysize; y++) {
+      ShellRow(shell, y, n, &first, &end);
+      for (int i = first; i < end; i++) f(i, static_cast<int>(shell->voxel[i].x), y);
+    }
+  }
+}
+
+// Label slices: the voxel's label, 256 where it is hidden, 0 where the
+// shell has no voxel.
+std::unique_ptr<Image> GetShellXSlice(const Shell *shell, int x);
+std::unique_ptr<Image> GetShellYSlice(const Shell *shell, int y);
+std::unique_ptr<Image> GetShellZSlice(const Shell *shell, int z);
+// Opacity-weighted values: trunc(opacity * value / 255.0) at each voxel,
+// 0 elsewhere; all 0 for an object shell.
+std::unique_ptr<Image> GetBodyShellXSlice(const Shell *shell, int x);
+std::unique_ptr<Image> GetBodyShellYSlice(const Shell *shell, int y);
+std::unique_ptr<Image> GetBodyShellZSlice(const Shell *shell, int z);
+// The label or body slice across an axis given at run time.
+std::unique_ptr<Image> GetShellSlice(const Shell *shell, char axis, int n);
+std::unique_ptr<Image> GetBodyShellSlice(const Shell *shell, char axis, int n);
 
 // ---- shell files ----
 //
