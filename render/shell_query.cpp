@@ -10,6 +10,7 @@
 #include "render/context.h"
 #include "render/shading.h"
 #include "render/shell.h"
+#include "segment/classify.h"
 
 namespace {
 
@@ -43,32 +44,6 @@ std::unique_ptr<Image> SceneSlice(const Scene *scn, char axis, int n) {
   if (axis == 'x') return GetXSlice(scn, n);
   if (axis == 'y') return GetYSlice(scn, n);
   return GetSlice(scn, n);
-}
-
-// ---- curves read at a feature ----
-
-// A transfer curve resampled at unit steps, read at entry |trunc(f)|: past
-// the last entry (or for a feature that is not a number) the last entry.
-class UnitTable {
- public:
-  explicit UnitTable(Curve *curve) {
-    if (curve != nullptr) filled_ = FillCurve(curve, 1.0);
-  }
-  bool Present() const { return filled_ != nullptr; }
-  double At(double f) const {
-    double k = std::fabs(std::trunc(f));
-    return filled_->Y[k < filled_->n ? static_cast<int>(k) : filled_->n - 1];
-  }
-
- private:
-  std::unique_ptr<Curve> filled_;
-};
-
-// trunc(band * factor) held to [0, 255]; not-a-number gives 0.
-int ScaledBand(int band, double factor) {
-  double p = std::trunc(band * factor);
-  if (!(p > 0.0)) return 0;
-  return p < 255.0 ? static_cast<int>(p) : 255;
 }
 
 // ---- the object under the pointer ----
@@ -167,20 +142,20 @@ std::unique_ptr<CImage> PreviewShellSlice(const Shell *shell, const CImage *cimg
                                           Curve *density, Curve *gradient) {
   const char *func = "PreviewShellSlice";
   if (!IsBodyShell(shell)) {
-    Error("A classification preview needs a body shell: an object shell has no voxel values or "
-          "gradients",
-          func);
+    Error("An object shell has no voxel values or gradients: a body shell is needed", func);
   }
   CheckShellSlice(shell, axis, n, func);
-  const UnitTable d(density), g(gradient);
+  std::unique_ptr<UnitCurve> d, g;
+  if (density != nullptr) d = std::make_unique<UnitCurve>(density);
+  if (gradient != nullptr) g = std::make_unique<UnitCurve>(gradient);
   std::unique_ptr<CImage> out = CreateCImage(cimg->ncols(), cimg->nrows());
   Image &r = *out->C[0];
   ForEachSliceVoxel(shell, axis, n, [&](int i, int col, int row) {
     if (!r.Valid(col, row)) return;
     const BodyEntry b = shell->body[i];
     int band = 255;
-    if (d.Present()) band = ScaledBand(band, d.At(static_cast<double>(b.value)));
-    if (g.Present()) band = ScaledBand(band, g.At(static_cast<double>(b.gradient)));
+    if (d) band = ScaledOpacity(band, d->At(static_cast<double>(b.value)));
+    if (g) band = ScaledOpacity(band, g->At(static_cast<double>(b.gradient)));
     r.at(col, row) = band;
   });
   out->C[1]->val = r.val;

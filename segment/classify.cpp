@@ -26,33 +26,6 @@ void RequireBody(const Shell *shell, const char *func) {
   }
 }
 
-// The entry a feature value reads in a table of n >= 1 entries: |trunc(f)|,
-// or the last entry past the end. A value that is not a number fails the
-// comparison and reads the last entry too.
-int EntryIndex(double f, int n) {
-  double k = std::fabs(std::trunc(f));
-  return k < n ? static_cast<int>(k) : n - 1;
-}
-
-// opacity * factor in double, truncated toward zero and clamped to
-// [0, 255]; not-a-number gives 0.
-int ScaledOpacity(double opacity, double factor) {
-  double p = std::trunc(opacity * factor);
-  if (!(p > 0.0)) return 0;
-  return p < 255.0 ? static_cast<int>(p) : 255;
-}
-
-// A transfer curve resampled at unit steps (FillCurve sorts the source by
-// x in place), read by feature value.
-class UnitCurve {
- public:
-  explicit UnitCurve(Curve *curve) : filled_(FillCurve(curve, 1.0)) {}
-  double At(double f) const { return filled_->Y[EntryIndex(f, filled_->n)]; }
-
- private:
-  std::unique_ptr<Curve> filled_;
-};
-
 // A feature function with the relation and offsets it is handed, built
 // once for the scene it reads. Intensity3 is read directly.
 class Feature {
@@ -185,6 +158,25 @@ struct BorderWidth {
 };
 
 }  // namespace
+
+// ---- curve look-ups ----
+
+UnitCurve::UnitCurve(Curve *curve) : filled_(FillCurve(curve, 1.0)) {}
+
+UnitCurve::~UnitCurve() = default;
+
+double UnitCurve::At(double f) const {
+  // A value that is not a number fails the comparison and reads the last
+  // entry too.
+  double k = std::fabs(std::trunc(f));
+  return filled_->Y[k < filled_->n ? static_cast<int>(k) : filled_->n - 1];
+}
+
+int ScaledOpacity(double opacity, double factor) {
+  double p = std::trunc(opacity * factor);
+  if (!(p > 0.0)) return 0;
+  return p < 255.0 ? static_cast<int>(p) : 255;
+}
 
 // ---- opacity from curves ----
 

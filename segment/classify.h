@@ -34,6 +34,24 @@ struct Shell;
 // its offsets for the scene it reads.
 using FeatureFunction = GradientFunction;
 
+// ---- curve look-ups (the two rules above) ----
+
+// A transfer curve resampled at unit steps (FillCurve sorts the source by
+// x in place), read at entry |trunc(f)|, the last entry past the end.
+class UnitCurve {
+ public:
+  explicit UnitCurve(Curve *curve);
+  ~UnitCurve();
+  double At(double f) const;
+
+ private:
+  std::unique_ptr<Curve> filled_;
+};
+
+// opacity * factor in double, truncated toward zero and clamped to
+// [0, 255]; not-a-number gives 0.
+int ScaledOpacity(double opacity, double factor);
+
 // ---- opacity from curves ----
 
 // For each voxel labelled `object`, in row order:

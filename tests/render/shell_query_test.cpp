@@ -343,8 +343,8 @@ TEST(PreviewShellSlice, ObjectShellsAreRefused) {
   EXPECT_EQ(FatalText([&] {
               PreviewShellSlice(shell.get(), cimg.get(), 'z', 0, nullptr, nullptr);
             }),
-            "Error:A classification preview needs a body shell: an object shell has no voxel "
-            "values or gradients in PreviewShellSlice");
+            "Error:An object shell has no voxel values or gradients: a body shell is needed in "
+            "PreviewShellSlice");
 }
 
 // ---- the object under the pointer ----
