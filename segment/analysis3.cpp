@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "core/adjacency.h"
@@ -95,6 +96,23 @@ void SetRelation(const AdjRel3 *A, const FramedShape &f, Propagation *pr) {
   }
 }
 
+// A scene of the given sizes whose voxels are the first of `voxels` (the
+// rest, if any, is spare capacity of the scene's storage).
+std::unique_ptr<Scene> SceneOver(LargeVector<int> voxels, int xsize, int ysize, int zsize) {
+  auto scn = CreateScene(1, 1, 1);
+  const size_t n = static_cast<size_t>(xsize) * ysize * zsize;
+  voxels.resize(n);
+  scn->data.swap(voxels);
+  scn->xsize = xsize;
+  scn->ysize = ysize;
+  scn->zsize = zsize;
+  scn->tby.resize(ysize);
+  scn->tbz.resize(zsize);
+  for (int y = 0; y < ysize; y++) scn->tby[y] = y * xsize;
+  for (int z = 0; z < zsize; z++) scn->tbz[z] = z * xsize * ysize;
+  return scn;
+}
+
 // Buckets of the queue: larger than any step of one move in a scene of
 // these sides.
 int BucketCount(const Scene *scn, int d) {
@@ -118,18 +136,22 @@ std::unique_ptr<Scene> SignedDistances(const Scene *bin, const AdjRel3 *A, signe
   pr.largestSide = std::max({bin->xsize, bin->ysize, bin->zsize});
   PropagateDisplacements(pr);
 
-  auto out = CreateScene(bin->xsize, bin->ysize, bin->zsize);
+  // The result is unframed inside the cost map, which then becomes the
+  // scene's storage: no second volume is allocated and filled. A voxel's
+  // unframed address is never above its framed one, so a forward pass
+  // never overwrites a cost it has still to read.
+  int *K = cost.data();
+  const int *in = bin->data.data();
+  int *o = K;
   for (int z = 0; z < bin->zsize; z++)
     for (int y = 0; y < bin->ysize; y++) {
-      const int *in = bin->data.data() + bin->Address(0, y, z);
-      int *o = out->data.data() + out->Address(0, y, z);
-      const int *K = cost.data() + f.Address(0, y, z);
-      for (int x = 0; x < bin->xsize; x++) {
-        int k = K[x] == kBlocked ? 0 : K[x];
-        o[x] = in[x] == 0 ? -k : k;
+      const int *row = K + f.Address(0, y, z);
+      for (int x = 0; x < bin->xsize; x++, in++, o++) {
+        const int k = row[x] == kBlocked ? 0 : row[x];
+        *o = *in == 0 ? -k : k;
       }
     }
-  return out;
+  return SceneOver(std::move(cost), bin->xsize, bin->ysize, bin->zsize);
 }
 
 }  // namespace

@@ -256,6 +256,75 @@ inline uint32_t ImprovableLanesNearEnd(const int *K, int p, const RowNeighbourho
   return mask;
 }
 
+// The ring of lists of the carried form, in blocks of kBlockEntries
+// entries drawn from a shared pool: a list that has been served gives its
+// blocks back, and the next appends reuse them while they are still in the
+// cache. The pool grows a chunk at a time (pointers into it stay valid), so
+// neither appends nor the hand-over of a list copy entries, and the memory
+// held is the largest number of queued entries, not the sum of every list's
+// largest length.
+class EntryRing {
+ public:
+  static constexpr int kBlockEntries = 512;  // 4 KiB
+  struct List {
+    Entry *cur = nullptr;  // next free entry of the last block
+    Entry *end = nullptr;  // end of the last block
+    int first = -1, last = -1;
+  };
+
+  explicit EntryRing(int nb) : lists_(nb) {}
+
+  List &operator[](int slot) { return lists_[slot]; }
+  __attribute__((always_inline)) static void Append(EntryRing *r, List *l, Entry e) {
+    if (l->cur == l->end) r->AddBlock(l);
+    *l->cur++ = e;
+  }
+  Entry *Block(int b) { return chunks_[b >> kChunkShift].data() + static_cast<size_t>(b & kChunkMask) * kBlockEntries; }
+  int Next(int b) const { return next_[b]; }
+  // Gives the blocks of l back and leaves l empty.
+  void Release(List *l) {
+    for (int b = l->first; b != -1;) {
+      const int n = next_[b];
+      next_[b] = free_;
+      free_ = b;
+      b = n;
+    }
+    *l = List();
+  }
+
+ private:
+  static constexpr int kChunkShift = 6;  // 64 blocks (256 KiB) a chunk
+  static constexpr int kChunkMask = (1 << kChunkShift) - 1;
+  void AddBlock(List *l) {
+    if (free_ == -1) {
+      const int b0 = static_cast<int>(next_.size());
+      chunks_.emplace_back(static_cast<size_t>(kBlockEntries) << kChunkShift);
+      for (int k = 0; k <= kChunkMask; k++) next_.push_back(k < kChunkMask ? b0 + k + 1 : -1);
+      free_ = b0;
+    }
+    const int b = free_;
+    free_ = next_[b];
+    next_[b] = -1;
+    if (l->last == -1)
+      l->first = b;
+    else
+      next_[l->last] = b;
+    l->last = b;
+    l->cur = Block(b);
+    l->end = l->cur + kBlockEntries;
+  }
+  std::vector<List> lists_;
+  std::vector<std::vector<Entry>> chunks_;
+  std::vector<int> next_;  // next block of a list, or of the free list
+  int free_ = -1;
+};
+
+// How many entries ahead the cost of a queued voxel is requested, and how
+// many ahead (once that cost has arrived and shows the entry is live) the
+// rows of its neighbourhood are.
+constexpr int kCostAhead = 16;
+constexpr int kRowsAhead = 8;
+
 // kRows: the relation is a RowNeighbourhood; otherwise neighbours are
 // tested one by one in the relation's order.
 template <bool kLabels, bool kRows>
@@ -274,86 +343,99 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
     a2v[i] = 1LL * ax[i] * ax[i] + 1LL * ay[i] * ay[i] + 1LL * az[i] * az[i];
     incv[i] = static_cast<uint32_t>(ax[i]) | static_cast<uint32_t>(ay[i]) << 10 | static_cast<uint32_t>(az[i]) << 20;
   }
+  uint32_t incOfKind[8];
+  for (int k = 0; k < 8; k++)
+    incOfKind[k] = static_cast<uint32_t>(k & 1) | static_cast<uint32_t>(k >> 1 & 1) << 10 |
+                   static_cast<uint32_t>(k >> 2) << 20;
   const long long *a2 = a2v.data();
   const int nb = pr.nbuckets < 1 ? 1 : pr.nbuckets;
-  std::vector<std::vector<Entry>> ring(nb);
-  ring[0].reserve(pr.seeds.size());
-  for (int s : pr.seeds) ring[0].push_back({s, 0u});
+  EntryRing ring(nb);
+  EntryRing::List carried;  // entries of the slot being served that belong to a later turn
+  for (int s : pr.seeds) EntryRing::Append(&ring, &ring[0], {s, 0u});
   long long pending = static_cast<long long>(pr.seeds.size());
   const std::vector<int> rowOffsets = RowOffsets(pr);
   const int *rowOff = rowOffsets.data();
   const int nrows = static_cast<int>(rowOffsets.size());
   const int safeEnd = pr.nvoxels - (kRows ? rn.lastRow : 0);
 
-  std::vector<Entry> carried;
   long long v = 0;
   int slot = 0;
   while (pending > 0) {
-    std::vector<Entry> &bucket = ring[slot];
-    const size_t nbk = bucket.size();
-    for (size_t j = 0; j < nbk; j++) {
-      if (j + kAhead < nbk) {
-        const int a = bucket[j + kAhead].voxel;
-        for (int r = 0; r < nrows; r++) __builtin_prefetch(K + a + rowOff[r]);
-      }
-      const Entry e = bucket[j];
-      const int p = e.voxel;
-      const long long kp = K[p];
-      if (kp != v) {
-        if (kp > v) carried.push_back(e);  // a later cost of this slot
-        continue;                          // else left behind by an improvement
-      }
-      pending--;
-      const uint32_t dp = e.disp;
-      const long long px = dp & kComponentMask, py = (dp >> 10) & kComponentMask, pz = dp >> 20;
-      // A voxel's cost is the squared length of its displacement, so an
-      // offer is always above K(p): "K(p) < K(q)" is implied by offer <
-      // K(q), and blocked voxels (below every cost) never pass it.
-      auto improve = [&](int q, long long c, uint32_t inc) -> bool {
-        if (kLabels && lab[q] != lab[p]) return true;
-        const uint32_t nd = dp + inc;
-        // Each component grows by at most the relation's reach (< 1024),
-        // so one that outgrows 10 bits shows in the bits above it.
-        if (((dp & kComponentMask) + (inc & kComponentMask)) > kComponentMask ||
-            (((dp >> 10) & kComponentMask) + ((inc >> 10) & kComponentMask)) > kComponentMask ||
-            ((dp >> 20) + (inc >> 20)) > kComponentMask)
-          return false;
-        if (K[q] == kUnreached) pending++;
-        ring[RingSlot(c, v, slot, nb)].push_back({q, nd});
-        K[q] = static_cast<int>(c);
-        return true;
-      };
-      if (kRows) {
-        // Offers by kind |dx| | |dy| << 1 | |dz| << 2: |D + a|^2.
-        int offer[8];
-        const long long ex = 2 * px + 1, ey = 2 * py + 1, ez = 2 * pz + 1;
-        for (int k = 0; k < 8; k++) {
-          const long long c = kp + (k & 1 ? ex : 0) + (k & 2 ? ey : 0) + (k & 4 ? ez : 0);
-          offer[k] = c <= limit ? static_cast<int>(c) : INT_MAX;
+    EntryRing::List *list = &ring[slot];
+    for (int blk = list->first; blk != -1; blk = ring.Next(blk)) {
+      const Entry *block = ring.Block(blk);
+      // The last block of the list is full up to list->cur; appends to the
+      // list being served go to `carried`, so the bound does not move.
+      const int nbk = blk == list->last ? static_cast<int>(list->cur - block) : EntryRing::kBlockEntries;
+      for (int j = 0; j < nbk; j++) {
+        if (j + kCostAhead < nbk) __builtin_prefetch(K + block[j + kCostAhead].voxel);
+        if (j + kRowsAhead < nbk) {
+          const int a = block[j + kRowsAhead].voxel;
+          if (K[a] == v)
+            for (int r = 0; r < nrows; r++) __builtin_prefetch(K + a + rowOff[r]);
         }
-        uint32_t mask = p < safeEnd ? ImprovableLanes(K, p, rn, offer) : ImprovableLanesNearEnd(K, p, rn, offer);
-        for (; mask != 0; mask &= mask - 1) {
-          const int b = __builtin_ctz(mask);
-          const int k = rn.kind[b];
-          const uint32_t inc = static_cast<uint32_t>(k & 1) | static_cast<uint32_t>(k >> 1 & 1) << 10 |
-                               static_cast<uint32_t>(k >> 2) << 20;
-          if (!improve(p + rn.step[b], offer[k], inc)) return false;
+        const Entry e = block[j];
+        const int p = e.voxel;
+        const long long kp = K[p];
+        if (kp != v) {
+          if (kp > v) EntryRing::Append(&ring, &carried, e);  // a later cost of this slot
+          continue;                                          // else left behind by an improvement
         }
-      } else {
-        const long long tx = 2 * px, ty = 2 * py, tz = 2 * pz;
-        for (int i = 1; i < n; i++) {
-          const int q = p + off[i];
-          const long long c = kp + a2[i] + ax[i] * tx + ay[i] * ty + az[i] * tz;
-          if ((c < K[q]) & (c <= limit))
-            if (!improve(q, c, incv[i])) return false;
+        pending--;
+        const uint32_t dp = e.disp;
+        const long long px = dp & kComponentMask, py = (dp >> 10) & kComponentMask, pz = dp >> 20;
+        // A voxel's cost is the squared length of its displacement, so an
+        // offer is always above K(p): "K(p) < K(q)" is implied by offer <
+        // K(q), and blocked voxels (below every cost) never pass it.
+        auto improve = [&](int q, long long c, uint32_t inc) {
+          if (K[q] == kUnreached) pending++;
+          const int s = RingSlot(c, v, slot, nb);
+          EntryRing::Append(&ring, s == slot ? &carried : &ring[s], {q, dp + inc});
+          K[q] = static_cast<int>(c);
+        };
+        if (kRows) {
+          // Every step adds at most 1 to a component: a voxel whose
+          // component has reached the 10-bit maximum abandons the run
+          // before it could offer a displacement that does not fit.
+          if (px == kComponentMask || py == kComponentMask || pz == kComponentMask) return false;
+          // Offers by kind |dx| | |dy| << 1 | |dz| << 2: |D + a|^2.
+          int offer[8];
+          const long long ex = 2 * px + 1, ey = 2 * py + 1, ez = 2 * pz + 1;
+          for (int k = 0; k < 8; k++) {
+            const long long c = kp + (k & 1 ? ex : 0) + (k & 2 ? ey : 0) + (k & 4 ? ez : 0);
+            offer[k] = c <= limit ? static_cast<int>(c) : INT_MAX;
+          }
+          uint32_t mask = p < safeEnd ? ImprovableLanes(K, p, rn, offer) : ImprovableLanesNearEnd(K, p, rn, offer);
+          for (; mask != 0; mask &= mask - 1) {
+            const int b = __builtin_ctz(mask);
+            const int q = p + rn.step[b];
+            if (kLabels && lab[q] != lab[p]) continue;
+            const int k = rn.kind[b];
+            improve(q, offer[k], incOfKind[k]);
+          }
+        } else {
+          const long long tx = 2 * px, ty = 2 * py, tz = 2 * pz;
+          for (int i = 1; i < n; i++) {
+            const int q = p + off[i];
+            const long long c = kp + a2[i] + ax[i] * tx + ay[i] * ty + az[i] * tz;
+            if ((c < K[q]) & (c <= limit)) {
+              if (kLabels && lab[q] != lab[p]) continue;
+              // Each component grows by at most the relation's reach
+              // (< 1024), so one that outgrows 10 bits shows in the bits
+              // above it.
+              const uint32_t inc = incv[i];
+              if ((px + (inc & kComponentMask)) > kComponentMask ||
+                  (py + ((inc >> 10) & kComponentMask)) > kComponentMask || (pz + (inc >> 20)) > kComponentMask)
+                return false;
+              improve(q, c, inc);
+            }
+          }
         }
       }
     }
-    bucket.clear();
-    if (!carried.empty()) {
-      bucket.swap(carried);
-      carried.clear();
-    }
+    ring.Release(list);
+    *list = carried;
+    carried = EntryRing::List();
     v++;
     if (++slot == nb) slot = 0;
   }
