@@ -168,20 +168,22 @@ struct Entry {
 
 // The neighbourhood of a relation that lies in the 3x3x3 cube around the
 // origin, met row by row: `rows` are the address steps to the centres of
-// the rows it touches, increasing, and bit 3r + dx + 1 of `lanes` is set
+// the rows it touches, increasing, and bit 4r + dx + 1 of `lanes` is set
 // when the relation holds (dx, row r). In a framed volume (rows of at least
 // 3 voxels) increasing address steps are the order z, y, x, so when the
 // relation lists its elements in increasing steps, serving the set bits of
 // a voxel's improvements from the lowest up offers in the relation's order.
+// Rows past nrows repeat row 0 and hold no lanes, so that every voxel is
+// tested with the same nine loads.
 struct RowNeighbourhood {
   bool usable = false;
   int nrows = 0;
   int rows[9];
   int rowKind[9];       // |dy| | |dz| << 1 of the row
-  uint32_t lanes = 0;
-  int step[27];         // address step of bit b
-  int kind[27];         // |dx| | |dy| << 1 | |dz| << 2 of bit b
-  int lastRow = 0;      // steps past the row centre a 4-cell load reaches: rows[nrows-1] + 2
+  uint64_t lanes = 0;
+  int step[36];         // address step of bit b
+  int kind[36];         // |dx| | |dy| << 1 | |dz| << 2 of bit b
+  int lastRow = 0;      // steps past the row centre a 4-cell load reaches: the largest row + 2
 };
 
 RowNeighbourhood RowsOf(const Propagation &pr) {
@@ -206,12 +208,16 @@ RowNeighbourhood RowsOf(const Propagation &pr) {
     // Rows are met in increasing order (the steps increase), so a row is
     // never revisited after a later one.
     if (r != rn.nrows - 1) return rn;
-    const int b = 3 * r + pr.dx[i] + 1;
-    rn.lanes |= 1u << b;
+    const int b = 4 * r + pr.dx[i] + 1;
+    rn.lanes |= uint64_t{1} << b;
     rn.step[b] = pr.offset[i];
     rn.kind[b] = pr.ax[i] | pr.ay[i] << 1 | pr.az[i] << 2;
   }
   rn.lastRow = rn.rows[rn.nrows - 1] + 2;
+  for (int r = rn.nrows; r < 9; r++) {
+    rn.rows[r] = rn.rows[0];
+    rn.rowKind[r] = rn.rowKind[0];
+  }
   rn.usable = true;
   return rn;
 }
@@ -220,38 +226,42 @@ RowNeighbourhood RowsOf(const Propagation &pr) {
 // below its cost. offer[k] is the offer to a neighbour of kind k (INT_MAX
 // where nothing may be offered), so an unreached neighbour (INT_MAX) takes
 // any real offer and a blocked one (INT_MIN) none.
-inline uint32_t ImprovableLanes(const int *K, int p, const RowNeighbourhood &rn, const int offer[8]) {
-  uint32_t mask = 0;
 #if defined(__SSE2__)
+// lo and hi hold the offers of kinds 0-3 and 4-7.
+inline uint64_t ImprovableLanes(const int *K, int p, const RowNeighbourhood &rn, __m128i lo, __m128i hi) {
+  // Row kind t compares (x-1, x, x+1, x+2) with (side, centre, side,
+  // INT_MAX): offers are never negative, so or-ing INT_MAX into the last
+  // lane makes it INT_MAX, which no cost exceeds.
+  const __m128i top = _mm_set_epi32(INT_MAX, 0, 0, 0);
   __m128i rowOffer[4];
-  for (int t = 0; t < 4; t++) {
-    const int side = offer[1 | t << 1], centre = offer[t << 1];
-    rowOffer[t] = _mm_set_epi32(INT_MAX, side, centre, side);
-  }
-  for (int r = 0; r < rn.nrows; r++) {
+  rowOffer[0] = _mm_or_si128(_mm_shuffle_epi32(lo, _MM_SHUFFLE(1, 1, 0, 1)), top);
+  rowOffer[1] = _mm_or_si128(_mm_shuffle_epi32(lo, _MM_SHUFFLE(3, 3, 2, 3)), top);
+  rowOffer[2] = _mm_or_si128(_mm_shuffle_epi32(hi, _MM_SHUFFLE(1, 1, 0, 1)), top);
+  rowOffer[3] = _mm_or_si128(_mm_shuffle_epi32(hi, _MM_SHUFFLE(3, 3, 2, 3)), top);
+  __m128i better[9];
+  for (int r = 0; r < 9; r++) {
     const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i *>(K + p + rn.rows[r] - 1));
-    const __m128i better = _mm_cmpgt_epi32(k, rowOffer[rn.rowKind[r]]);
-    mask |= static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(better)) & 7) << (3 * r);
+    better[r] = _mm_cmpgt_epi32(k, rowOffer[rn.rowKind[r]]);
   }
-#else
-  for (int r = 0; r < rn.nrows; r++) {
-    const int *row = K + p + rn.rows[r];
-    const int t = rn.rowKind[r] << 1;
-    mask |= static_cast<uint32_t>(offer[t | 1] < row[-1]) << (3 * r);
-    mask |= static_cast<uint32_t>(offer[t] < row[0]) << (3 * r + 1);
-    mask |= static_cast<uint32_t>(offer[t | 1] < row[1]) << (3 * r + 2);
-  }
-#endif
+  // Four rows a byte mask: the comparisons are all-ones or zero, which
+  // saturating packs keep.
+  const __m128i r0123 = _mm_packs_epi16(_mm_packs_epi32(better[0], better[1]), _mm_packs_epi32(better[2], better[3]));
+  const __m128i r4567 = _mm_packs_epi16(_mm_packs_epi32(better[4], better[5]), _mm_packs_epi32(better[6], better[7]));
+  const uint64_t mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(r0123))) |
+                        static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(r4567))) << 16 |
+                        static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(better[8]))) << 32;
   return mask & rn.lanes;
 }
+#endif
 
 // The same, one neighbour at a time: for the voxels whose last row ends at
-// the end of the cost map, where a 4-cell load would read past it.
-inline uint32_t ImprovableLanesNearEnd(const int *K, int p, const RowNeighbourhood &rn, const int offer[8]) {
-  uint32_t mask = 0;
-  for (uint32_t bits = rn.lanes; bits != 0; bits &= bits - 1) {
-    const int b = __builtin_ctz(bits);
-    mask |= static_cast<uint32_t>(offer[rn.kind[b]] < K[p + rn.step[b]]) << b;
+// the end of the cost map, where a 4-cell load would read past it (and
+// where SSE2 is missing).
+inline uint64_t ImprovableLanesOneByOne(const int *K, int p, const RowNeighbourhood &rn, const int offer[8]) {
+  uint64_t mask = 0;
+  for (uint64_t bits = rn.lanes; bits != 0; bits &= bits - 1) {
+    const int b = __builtin_ctzll(bits);
+    mask |= static_cast<uint64_t>(offer[rn.kind[b]] < K[p + rn.step[b]]) << b;
   }
   return mask;
 }
@@ -357,6 +367,9 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
   const int *rowOff = rowOffsets.data();
   const int nrows = static_cast<int>(rowOffsets.size());
   const int safeEnd = pr.nvoxels - (kRows ? rn.lastRow : 0);
+#if defined(__SSE2__)
+  const __m128i vlimit = _mm_set1_epi32(static_cast<int>(limit)), vmax = _mm_set1_epi32(INT_MAX);
+#endif
 
   long long v = 0;
   int slot = 0;
@@ -398,16 +411,29 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
           // component has reached the 10-bit maximum abandons the run
           // before it could offer a displacement that does not fit.
           if (px == kComponentMask || py == kComponentMask || pz == kComponentMask) return false;
-          // Offers by kind |dx| | |dy| << 1 | |dz| << 2: |D + a|^2.
+          // Offers by kind |dx| | |dy| << 1 | |dz| << 2: |D + a|^2, at most
+          // 3 * 1023^2 + 3 * 2047, and INT_MAX above the limit.
           int offer[8];
-          const long long ex = 2 * px + 1, ey = 2 * py + 1, ez = 2 * pz + 1;
+          const int ex = static_cast<int>(2 * px + 1), ey = static_cast<int>(2 * py + 1),
+                    ez = static_cast<int>(2 * pz + 1);
+#if defined(__SSE2__)
+          __m128i lo = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(kp)), _mm_set_epi32(ex + ey, ey, ex, 0));
+          __m128i hi = _mm_add_epi32(lo, _mm_set1_epi32(ez));
+          const __m128i over = _mm_cmpgt_epi32(lo, vlimit), overHi = _mm_cmpgt_epi32(hi, vlimit);
+          lo = _mm_or_si128(_mm_andnot_si128(over, lo), _mm_and_si128(over, vmax));
+          hi = _mm_or_si128(_mm_andnot_si128(overHi, hi), _mm_and_si128(overHi, vmax));
+          _mm_storeu_si128(reinterpret_cast<__m128i *>(offer), lo);
+          _mm_storeu_si128(reinterpret_cast<__m128i *>(offer + 4), hi);
+          uint64_t mask = p < safeEnd ? ImprovableLanes(K, p, rn, lo, hi) : ImprovableLanesOneByOne(K, p, rn, offer);
+#else
           for (int k = 0; k < 8; k++) {
             const long long c = kp + (k & 1 ? ex : 0) + (k & 2 ? ey : 0) + (k & 4 ? ez : 0);
             offer[k] = c <= limit ? static_cast<int>(c) : INT_MAX;
           }
-          uint32_t mask = p < safeEnd ? ImprovableLanes(K, p, rn, offer) : ImprovableLanesNearEnd(K, p, rn, offer);
+          uint64_t mask = ImprovableLanesOneByOne(K, p, rn, offer);
+#endif
           for (; mask != 0; mask &= mask - 1) {
-            const int b = __builtin_ctz(mask);
+            const int b = __builtin_ctzll(mask);
             const int q = p + rn.step[b];
             if (kLabels && lab[q] != lab[p]) continue;
             const int k = rn.kind[b];
