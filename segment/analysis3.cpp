@@ -22,7 +22,9 @@
 namespace {
 
 // The volume enlarged by the relation's reach d on every side, so that no
-// step from a voxel of the scene can leave it.
+// step from a voxel of the scene can leave it; rows and columns are padded
+// further on their far side to multiples of 4, so that the propagation may
+// keep the costs in 4x4 tiles.
 struct FramedShape {
   int d = 0;
   int fx = 0, fy = 0, fz = 0;
@@ -33,7 +35,8 @@ struct FramedShape {
 FramedShape FrameOf(const Scene *scn, const AdjRel3 *A, const char *func) {
   FramedShape f;
   f.d = FrameSize3(A);
-  long long fx = scn->xsize + 2LL * f.d, fy = scn->ysize + 2LL * f.d, fz = scn->zsize + 2LL * f.d;
+  long long fx = (scn->xsize + 2LL * f.d + 3) / 4 * 4, fy = (scn->ysize + 2LL * f.d + 3) / 4 * 4,
+            fz = scn->zsize + 2LL * f.d;
   f.nvoxels = CheckedVoxelCount(fx, fy, fz, func);
   f.fx = static_cast<int>(fx);
   f.fy = static_cast<int>(fy);
@@ -134,6 +137,8 @@ std::unique_ptr<Scene> SignedDistances(const Scene *bin, const AdjRel3 *A, signe
   pr.nbuckets = BucketCount(bin, f.d);
   pr.limit = limit;
   pr.largestSide = std::max({bin->xsize, bin->ysize, bin->zsize});
+  pr.fx = f.fx;
+  pr.fy = f.fy;
   PropagateDisplacements(pr);
 
   // The result is unframed inside the cost map, which then becomes the
@@ -185,6 +190,8 @@ std::unique_ptr<Scene> Label2Border(const Scene *lscn, const AdjRel3 *A, signed 
   pr.nbuckets = BucketCount(lscn, f.d);
   pr.limit = limit;
   pr.largestSide = std::max({lscn->xsize, lscn->ysize, lscn->zsize});
+  pr.fx = f.fx;
+  pr.fy = f.fy;
   PropagateDisplacements(pr);
 
   auto out = CreateScene(lscn->xsize, lscn->ysize, lscn->zsize);

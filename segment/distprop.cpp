@@ -1,7 +1,9 @@
 #include "segment/distprop.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -266,6 +268,85 @@ inline uint64_t ImprovableLanesOneByOne(const int *K, int p, const RowNeighbourh
   return mask;
 }
 
+// The tiled cost map: each 64-byte line holds a 4x4 patch of one plane
+// (x fastest within the patch, patches in row order, planes in order), so
+// a line is finished with in a few steps of the wavefront whichever way it
+// moves, where a line of 16 voxels along x stays in use for as many steps
+// when the wavefront moves along x. Four framed rows of a plane occupy the
+// same addresses in both layouts, so converting is a pass over the map with
+// one band of four rows of scratch.
+void RowsToTiles(int *K, int fx, int fy, int fz, bool toTiles) {
+  std::vector<int> band(4 * static_cast<size_t>(fx));
+  for (long long b = 0; b < static_cast<long long>(fy / 4) * fz; b++) {
+    int *base = K + b * 4 * fx;
+    std::copy(base, base + 4 * fx, band.begin());
+    for (int r = 0; r < 4; r++)
+      for (int x = 0; x < fx; x++) {
+        const int tiled = (x >> 2) * 16 + r * 4 + (x & 3);
+        if (toTiles)
+          base[tiled] = band[r * fx + x];
+        else
+          base[r * fx + x] = band[tiled];
+      }
+  }
+}
+
+inline int TiledAddress(int p, int fx, int fy) {
+  const int x = p % fx, y = (p / fx) % fy, band = p / (fx * 4);
+  return band * 4 * fx + (x >> 2) * 16 + (y & 3) * 4 + (x & 3);
+}
+
+// For a relation within the 3x3x3 cube: the address steps to the neighbours
+// from a voxel at in-tile position c = (y & 3) * 4 + (x & 3) (the low four
+// bits of its tiled address), and the steps from the start of its line to
+// the distinct lines they fall in.
+struct TileNeighbourhood {
+  bool usable = false;
+  int n = 0;  // elements past the origin, at most 26
+  int kind[26];
+  int off[16][26];
+  int nlines[16];
+  int lines[16][27];
+};
+
+TileNeighbourhood TilesOf(const Propagation &pr) {
+  TileNeighbourhood tn;
+  const int n = static_cast<int>(pr.offset.size()) - 1;
+  if (pr.fx < 4 || pr.fy < 4 || pr.fx % 4 || pr.fy % 4 || n < 1 || n > 26 || pr.dx.size() != pr.offset.size())
+    return tn;
+  if (pr.nvoxels % (pr.fx * pr.fy) != 0) return tn;
+  const int plane = pr.fx * pr.fy;
+  for (int i = 1; i <= n; i++) {
+    if (pr.ax[i] > 1 || pr.ay[i] > 1 || pr.az[i] > 1) return tn;
+    // The row-major step says the signs of dy and dz.
+    const int dx = pr.dx[i];
+    const int rest = pr.offset[i] - dx;  // dy * fx + dz * plane
+    const int dz = rest > plane / 2 ? 1 : rest < -plane / 2 ? -1 : 0;
+    const int dy = (rest - dz * plane) / pr.fx;
+    if (dy * pr.fx + dz * plane != rest || std::abs(dy) != pr.ay[i] || std::abs(dz) != pr.az[i]) return tn;
+    tn.kind[i - 1] = pr.ax[i] | pr.ay[i] << 1 | pr.az[i] << 2;
+    for (int c = 0; c < 16; c++) {
+      const int lx = c & 3, ly = c >> 2;
+      const int nx = lx + dx, ny = ly + dy;
+      const int tdx = nx < 0 ? -1 : nx > 3 ? 1 : 0, tdy = ny < 0 ? -1 : ny > 3 ? 1 : 0;
+      tn.off[c][i - 1] = 16 * tdx + (nx - 4 * tdx - lx) + 4 * (ny - 4 * tdy - ly) + 4 * pr.fx * tdy + plane * dz;
+    }
+  }
+  for (int c = 0; c < 16; c++) {
+    tn.nlines[c] = 0;
+    for (int i = 0; i <= n; i++) {
+      const int step = i == 0 ? 0 : tn.off[c][i - 1];
+      const int line = ((c + step) >> 4) * 16;  // floor: steps may be negative
+      bool seen = false;
+      for (int l = 0; l < tn.nlines[c]; l++) seen = seen || tn.lines[c][l] == line;
+      if (!seen) tn.lines[c][tn.nlines[c]++] = line;
+    }
+  }
+  tn.n = n;
+  tn.usable = true;
+  return tn;
+}
+
 // The ring of lists of the carried form, in blocks of kBlockEntries
 // entries drawn from a shared pool: a list that has been served gives its
 // blocks back, and the next appends reuse them while they are still in the
@@ -335,10 +416,16 @@ class EntryRing {
 constexpr int kCostAhead = 16;
 constexpr int kRowsAhead = 8;
 
-// kRows: the relation is a RowNeighbourhood; otherwise neighbours are
-// tested one by one in the relation's order.
-template <bool kLabels, bool kRows>
-bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
+// How the neighbourhood of a served voxel is tested: one neighbour at a
+// time in the relation's order, a row at a time, or through the tables of
+// the tiled cost map.
+enum Mode { kOneByOne, kByRows, kByTiles };
+
+template <bool kLabels, int kMode>
+bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn, const TileNeighbourhood &tn,
+                const std::vector<int> &seeds) {
+  constexpr bool kRows = kMode == kByRows;
+  constexpr bool kTiles = kMode == kByTiles;
   int *K = pr.cost;
   const int *lab = pr.labels;
   const int n = static_cast<int>(pr.offset.size());
@@ -361,8 +448,8 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
   const int nb = pr.nbuckets < 1 ? 1 : pr.nbuckets;
   EntryRing ring(nb);
   EntryRing::List carried;  // entries of the slot being served that belong to a later turn
-  for (int s : pr.seeds) EntryRing::Append(&ring, &ring[0], {s, 0u});
-  long long pending = static_cast<long long>(pr.seeds.size());
+  for (int s : seeds) EntryRing::Append(&ring, &ring[0], {s, 0u});
+  long long pending = static_cast<long long>(seeds.size());
   const std::vector<int> rowOffsets = RowOffsets(pr);
   const int *rowOff = rowOffsets.data();
   const int nrows = static_cast<int>(rowOffsets.size());
@@ -384,8 +471,15 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
         if (j + kCostAhead < nbk) __builtin_prefetch(K + block[j + kCostAhead].voxel);
         if (j + kRowsAhead < nbk) {
           const int a = block[j + kRowsAhead].voxel;
-          if (K[a] == v)
-            for (int r = 0; r < nrows; r++) __builtin_prefetch(K + a + rowOff[r]);
+          if (K[a] == v) {
+            if (kTiles) {
+              const int *ln = tn.lines[a & 15];
+              const int *base = K + (a & ~15);
+              for (int l = 0; l < tn.nlines[a & 15]; l++) __builtin_prefetch(base + ln[l]);
+            } else {
+              for (int r = 0; r < nrows; r++) __builtin_prefetch(K + a + rowOff[r]);
+            }
+          }
         }
         const Entry e = block[j];
         const int p = e.voxel;
@@ -406,7 +500,7 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
           EntryRing::Append(&ring, s == slot ? &carried : &ring[s], {q, dp + inc});
           K[q] = static_cast<int>(c);
         };
-        if (kRows) {
+        if (kRows || kTiles) {
           // Every step adds at most 1 to a component: a voxel whose
           // component has reached the 10-bit maximum abandons the run
           // before it could offer a displacement that does not fit.
@@ -424,11 +518,29 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn) {
           hi = _mm_or_si128(_mm_andnot_si128(overHi, hi), _mm_and_si128(overHi, vmax));
           _mm_storeu_si128(reinterpret_cast<__m128i *>(offer), lo);
           _mm_storeu_si128(reinterpret_cast<__m128i *>(offer + 4), hi);
+          if (kTiles) {
+            // The neighbours in the relation's order, bit i - 1 for element i.
+            const int *o = tn.off[p & 15];
+            uint32_t m = 0;
+            for (int i = 0; i < tn.n; i++) m |= static_cast<uint32_t>(offer[tn.kind[i]] < K[p + o[i]]) << i;
+            for (; m != 0; m &= m - 1) {
+              const int i = __builtin_ctz(m);
+              const int k = tn.kind[i];
+              improve(p + o[i], offer[k], incOfKind[k]);
+            }
+            continue;
+          }
           uint64_t mask = p < safeEnd ? ImprovableLanes(K, p, rn, lo, hi) : ImprovableLanesOneByOne(K, p, rn, offer);
 #else
           for (int k = 0; k < 8; k++) {
             const long long c = kp + (k & 1 ? ex : 0) + (k & 2 ? ey : 0) + (k & 4 ? ez : 0);
             offer[k] = c <= limit ? static_cast<int>(c) : INT_MAX;
+          }
+          if (kTiles) {
+            const int *o = tn.off[p & 15];
+            for (int i = 0; i < tn.n; i++)
+              if (offer[tn.kind[i]] < K[p + o[i]]) improve(p + o[i], offer[tn.kind[i]], incOfKind[tn.kind[i]]);
+            continue;
           }
           uint64_t mask = ImprovableLanesOneByOne(K, p, rn, offer);
 #endif
@@ -486,11 +598,22 @@ void PropagateDisplacements(const Propagation &pr) {
   }
   if (pr.largestSide <= kCarriedSide && reach <= static_cast<int>(kComponentMask)) {
     const RowNeighbourhood rn = RowsOf(pr);
+    const TileNeighbourhood tn = pr.labels == nullptr ? TilesOf(pr) : TileNeighbourhood();
     bool done;
-    if (rn.usable)
-      done = pr.labels != nullptr ? RunCarried<true, true>(pr, rn) : RunCarried<false, true>(pr, rn);
-    else
-      done = pr.labels != nullptr ? RunCarried<true, false>(pr, rn) : RunCarried<false, false>(pr, rn);
+    if (tn.usable) {
+      const int fz = pr.nvoxels / (pr.fx * pr.fy);
+      std::vector<int> seeds(pr.seeds.size());
+      for (size_t i = 0; i < seeds.size(); i++) seeds[i] = TiledAddress(pr.seeds[i], pr.fx, pr.fy);
+      RowsToTiles(pr.cost, pr.fx, pr.fy, fz, true);
+      done = RunCarried<false, kByTiles>(pr, rn, tn, seeds);
+      RowsToTiles(pr.cost, pr.fx, pr.fy, fz, false);
+    } else if (rn.usable) {
+      done = pr.labels != nullptr ? RunCarried<true, kByRows>(pr, rn, tn, pr.seeds)
+                                  : RunCarried<false, kByRows>(pr, rn, tn, pr.seeds);
+    } else {
+      done = pr.labels != nullptr ? RunCarried<true, kOneByOne>(pr, rn, tn, pr.seeds)
+                                  : RunCarried<false, kOneByOne>(pr, rn, tn, pr.seeds);
+    }
     if (done) return;
     RestoreCosts(pr);
   }
