@@ -11,6 +11,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -302,15 +305,21 @@ inline int TiledAddress(int p, int fx, int fy) {
 // the distinct lines they fall in.
 struct TileNeighbourhood {
   bool usable = false;
-  int n = 0;  // elements past the origin, at most 26
-  int kind[26];
-  int off[16][26];
+  bool gather = false;  // test eight neighbours a load (AVX2)
+  int n = 0;            // elements past the origin, at most 26
+  uint32_t all = 0;     // bits 0 .. n - 1
+  // Past n: kind 0 and step 0, the voxel itself, whose cost equals its
+  // offer of kind 0 and so never tests improvable.
+  alignas(32) int kind[32];
+  alignas(32) int off[16][32];
   int nlines[16];
   int lines[16][27];
 };
 
 TileNeighbourhood TilesOf(const Propagation &pr) {
   TileNeighbourhood tn;
+  std::fill(tn.kind, tn.kind + 32, 0);
+  for (auto &o : tn.off) std::fill(o, o + 32, 0);
   const int n = static_cast<int>(pr.offset.size()) - 1;
   if (pr.fx < 4 || pr.fy < 4 || pr.fx % 4 || pr.fy % 4 || n < 1 || n > 26 || pr.dx.size() != pr.offset.size())
     return tn;
@@ -343,9 +352,31 @@ TileNeighbourhood TilesOf(const Propagation &pr) {
     }
   }
   tn.n = n;
+  tn.all = n == 32 ? ~0u : (1u << n) - 1;
+#if defined(__x86_64__) && defined(__GNUC__)
+  tn.gather = __builtin_cpu_supports("avx2");
+#endif
   tn.usable = true;
   return tn;
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Bit i of the result is set when element i + 1 improves its neighbour;
+// lo and hi are the offers of kinds 0-3 and 4-7.
+__attribute__((target("avx2"))) uint32_t ImprovableByGather(const int *K, int p, const TileNeighbourhood &tn,
+                                                            __m128i lo, __m128i hi) {
+  const __m256i offers = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  const int *o = tn.off[p & 15];
+  uint32_t m = 0;
+  for (int g = 0; g < 32; g += 8) {
+    const __m256i k = _mm256_i32gather_epi32(K + p, _mm256_load_si256(reinterpret_cast<const __m256i *>(o + g)), 4);
+    const __m256i of =
+        _mm256_permutevar8x32_epi32(offers, _mm256_load_si256(reinterpret_cast<const __m256i *>(tn.kind + g)));
+    m |= static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(k, of)))) << g;
+  }
+  return m & tn.all;
+}
+#endif
 
 // The ring of lists of the carried form, in blocks of kBlockEntries
 // entries drawn from a shared pool: a list that has been served gives its
@@ -522,7 +553,12 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn, const TileNei
             // The neighbours in the relation's order, bit i - 1 for element i.
             const int *o = tn.off[p & 15];
             uint32_t m = 0;
-            for (int i = 0; i < tn.n; i++) m |= static_cast<uint32_t>(offer[tn.kind[i]] < K[p + o[i]]) << i;
+#if defined(__x86_64__) && defined(__GNUC__)
+            if (tn.gather)
+              m = ImprovableByGather(K, p, tn, lo, hi);
+            else
+#endif
+              for (int i = 0; i < tn.n; i++) m |= static_cast<uint32_t>(offer[tn.kind[i]] < K[p + o[i]]) << i;
             for (; m != 0; m &= m - 1) {
               const int i = __builtin_ctz(m);
               const int k = tn.kind[i];
