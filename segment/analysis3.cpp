@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "core/adjacency.h"
@@ -21,7 +22,9 @@
 namespace {
 
 // The volume enlarged by the relation's reach d on every side, so that no
-// step from a voxel of the scene can leave it.
+// step from a voxel of the scene can leave it; rows and columns are padded
+// further on their far side to multiples of 4, so that the propagation may
+// keep the costs in 4x4 tiles.
 struct FramedShape {
   int d = 0;
   int fx = 0, fy = 0, fz = 0;
@@ -32,7 +35,8 @@ struct FramedShape {
 FramedShape FrameOf(const Scene *scn, const AdjRel3 *A, const char *func) {
   FramedShape f;
   f.d = FrameSize3(A);
-  long long fx = scn->xsize + 2LL * f.d, fy = scn->ysize + 2LL * f.d, fz = scn->zsize + 2LL * f.d;
+  long long fx = (scn->xsize + 2LL * f.d + 3) / 4 * 4, fy = (scn->ysize + 2LL * f.d + 3) / 4 * 4,
+            fz = scn->zsize + 2LL * f.d;
   f.nvoxels = CheckedVoxelCount(fx, fy, fz, func);
   f.fx = static_cast<int>(fx);
   f.fy = static_cast<int>(fy);
@@ -95,6 +99,23 @@ void SetRelation(const AdjRel3 *A, const FramedShape &f, Propagation *pr) {
   }
 }
 
+// A scene of the given sizes whose voxels are the first of `voxels` (the
+// rest, if any, is spare capacity of the scene's storage).
+std::unique_ptr<Scene> SceneOver(LargeVector<int> voxels, int xsize, int ysize, int zsize) {
+  auto scn = CreateScene(1, 1, 1);
+  const size_t n = static_cast<size_t>(xsize) * ysize * zsize;
+  voxels.resize(n);
+  scn->data.swap(voxels);
+  scn->xsize = xsize;
+  scn->ysize = ysize;
+  scn->zsize = zsize;
+  scn->tby.resize(ysize);
+  scn->tbz.resize(zsize);
+  for (int y = 0; y < ysize; y++) scn->tby[y] = y * xsize;
+  for (int z = 0; z < zsize; z++) scn->tbz[z] = z * xsize * ysize;
+  return scn;
+}
+
 // Buckets of the queue: larger than any step of one move in a scene of
 // these sides.
 int BucketCount(const Scene *scn, int d) {
@@ -116,20 +137,26 @@ std::unique_ptr<Scene> SignedDistances(const Scene *bin, const AdjRel3 *A, signe
   pr.nbuckets = BucketCount(bin, f.d);
   pr.limit = limit;
   pr.largestSide = std::max({bin->xsize, bin->ysize, bin->zsize});
+  pr.fx = f.fx;
+  pr.fy = f.fy;
   PropagateDisplacements(pr);
 
-  auto out = CreateScene(bin->xsize, bin->ysize, bin->zsize);
+  // The result is unframed inside the cost map, which then becomes the
+  // scene's storage: no second volume is allocated and filled. A voxel's
+  // unframed address is never above its framed one, so a forward pass
+  // never overwrites a cost it has still to read.
+  int *K = cost.data();
+  const int *in = bin->data.data();
+  int *o = K;
   for (int z = 0; z < bin->zsize; z++)
     for (int y = 0; y < bin->ysize; y++) {
-      const int *in = bin->data.data() + bin->Address(0, y, z);
-      int *o = out->data.data() + out->Address(0, y, z);
-      const int *K = cost.data() + f.Address(0, y, z);
-      for (int x = 0; x < bin->xsize; x++) {
-        int k = K[x] == kBlocked ? 0 : K[x];
-        o[x] = in[x] == 0 ? -k : k;
+      const int *row = K + f.Address(0, y, z);
+      for (int x = 0; x < bin->xsize; x++, in++, o++) {
+        const int k = row[x] == kBlocked ? 0 : row[x];
+        *o = *in == 0 ? -k : k;
       }
     }
-  return out;
+  return SceneOver(std::move(cost), bin->xsize, bin->ysize, bin->zsize);
 }
 
 }  // namespace
@@ -163,6 +190,8 @@ std::unique_ptr<Scene> Label2Border(const Scene *lscn, const AdjRel3 *A, signed 
   pr.nbuckets = BucketCount(lscn, f.d);
   pr.limit = limit;
   pr.largestSide = std::max({lscn->xsize, lscn->ysize, lscn->zsize});
+  pr.fx = f.fx;
+  pr.fy = f.fy;
   PropagateDisplacements(pr);
 
   auto out = CreateScene(lscn->xsize, lscn->ysize, lscn->zsize);

@@ -46,6 +46,8 @@ struct Propagation {
   int nbuckets = 1;              // larger than the largest cost step of one move
   int limit = INT_MAX;           // costs above it are never stored
   int largestSide = 0;           // largest unframed side: chooses the displacement width
+  int fx = 0, fy = 0;            // framed row and column lengths, when known: with both
+                                 // multiples of 4 the costs may be kept in 4x4 tiles meanwhile
 };
 
 // Runs the propagation to the end, updating p.cost in place.
