@@ -406,11 +406,45 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     }
   };
 
+  // The mirrored positions [reachLo, reachHi] that any voxel of a row of
+  // the current slice can land on: the in-row clip range's two ends, as the
+  // positions grow with the in-row coordinate. Whether a voxel lands
+  // outside the line is known as well (reachOut).
+  int reachLo = 0, reachHi = -1;
+  bool reachOut = false;
+  const int clipLo = std::max(inRowLo, 0), clipHi = std::min(inRowHi, inRowSize - 1);
   auto slice = [&](int k) {
     const float off = alongU ? f.uOffset[k] : f.vOffset[k];
     for (int a = 0; a < inRowSize; a++) {
       varPos[a] = ShearedCoord<R>(a - varCentre, off) + varShift;
     }
+    if (clipLo > clipHi) {
+      reachLo = 0, reachHi = -1, reachOut = false;
+      return;
+    }
+    const int lo = varPos[clipLo], hi = varPos[clipHi];
+    reachOut = lo < 0 || hi >= len;
+    if (hi < 0 || lo >= len) {  // the whole row lands beside the line
+      reachLo = 0, reachHi = -1;
+      return;
+    }
+    reachLo = links.Mirror(std::min(std::max(inRowStep < 0 ? hi : lo, 0), len - 1));
+    reachHi = links.Mirror(std::min(std::max(inRowStep < 0 ? lo : hi, 0), len - 1));
+  };
+  // A row on `line` can be passed over without reading its voxels when none
+  // of them can change anything: a voxel's whole effect starts at its
+  // intermediate pixel, and one that lands on a closed pixel is never
+  // visited, so a row whose every reachable pixel on the line is closed
+  // (FirstOpen beyond the reachable range) has no effect. Pixels never
+  // reopen (transparencies only shrink, and only an open pixel's own voxel
+  // writes it), and a link is closed only after its pixel closed, so the
+  // test is exact. A row whose voxels may land outside the image is passed
+  // over only when such voxels are skipped anyway (!kVisitOutside).
+  auto rowIsClosed = [&](int line) {
+    if (line < 0 || line >= links.lines()) return !kVisitOutside;
+    if (kVisitOutside && reachOut) return false;
+    if (reachLo > reachHi) return true;
+    return links.FirstOpen(line, reachLo) > reachHi;
   };
   const AxisRun zr = RunOfAxis(cxt, 'z'), yr = RunOfAxis(cxt, 'y');
   int first, end;
@@ -419,8 +453,10 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       for (int z = outer.first; z != outer.end; z += outer.step) {
         slice(z);
         for (int y = yr.first; y != yr.end; y += yr.step) {
+          const int line = ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj;
+          if (rowIsClosed(line)) continue;
           ShellRow(shell, y, z, &first, &end);
-          if (end > first) row(first, end, y, z, ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj);
+          if (end > first) row(first, end, y, z, line);
         }
       }
       break;
@@ -428,8 +464,10 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       for (int y = outer.first; y != outer.end; y += outer.step) {
         slice(y);
         for (int z = zr.first; z != zr.end; z += zr.step) {
+          const int line = ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci;
+          if (rowIsClosed(line)) continue;
           ShellRow(shell, y, z, &first, &end);
-          if (end > first) row(first, end, y, z, ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci);
+          if (end > first) row(first, end, y, z, line);
         }
       }
       break;
@@ -437,8 +475,10 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       for (int x = outer.first; x != outer.end; x += outer.step) {
         slice(x);
         for (int z = zr.first; z != zr.end; z += zr.step) {
+          const int line = ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj;
+          if (rowIsClosed(line)) continue;
           ShellColumn(shell, x, z, &first, &end);
-          if (end > first) row(first, end, x, z, ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj);
+          if (end > first) row(first, end, x, z, line);
         }
       }
   }

@@ -480,6 +480,17 @@ std::vector<Case> Phantoms() {
     if (i % 97 == 0) v.visible = 0;
   }
   cases.push_back({"body", std::move(body)});
+  // Every voxel opaque, so that whole rows and slices fall behind closed
+  // pixels; a few hidden voxels and a few of opacity 0 (which still record
+  // first hits) keep holes open.
+  auto solid = Scene2Shell(grey.get());
+  for (int i = 0; i < solid->nvoxels; i++) {
+    Voxel &v = solid->voxel[i];
+    v.label = solid->body[i].value >= 2000 ? 2 : 1;
+    v.opacity = i % 61 == 0 ? 0 : 255;
+    if (i % 89 == 0) v.visible = 0;
+  }
+  cases.push_back({"opaque body", std::move(solid)});
   return cases;
 }
 
