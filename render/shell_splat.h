@@ -339,8 +339,10 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     // a1, a2: the row's two fixed shell coordinates, in (x, y, z) order.
     auto coordOf = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
     auto indexOf = [&](int e) { return viaList ? int(list[e].pointer) : e; };
-    // The in-row clip as an entry range (entries are sorted by coordinate).
-    if (clipRow) {
+    // The in-row clip as an entry range (entries are sorted by coordinate);
+    // nothing to search when the clip spans the axis or the row.
+    if (clipRow && (inRowLo > 0 || inRowHi < inRowSize - 1) &&
+        (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
       int lo = first, hi = end;
       while (lo < hi) {
         int mid = (lo + hi) / 2;
@@ -361,6 +363,12 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     const bool rev = inRowStep < 0;
     auto entryAt = [&](int t) { return rev ? end - 1 - t : first + t; };
     auto call = [&](int e) {
+      if (viaList) {
+        // The list names voxels far apart: fetch the next one's record
+        // while this one is drawn.
+        const int next = rev ? e - 1 : e + 1;
+        if (next >= first && next < end) __builtin_prefetch(&voxel[list[next].pointer]);
+      }
       const int a = coordOf(e), var = varPos[a] - varShift;
       const int fixedSheared = fixedPos - (alongU ? f.cj : f.ci);
       const int u = alongU ? var : fixedSheared, v = alongU ? fixedSheared : var;
@@ -389,8 +397,10 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       const int open = links.FirstOpen(fixedPos, m);
       if (open != m) {
         if (open >= len && !kVisitOutside) return;
-        // Jump to the first entry at or beyond the open position.
-        int lo = t + 1, hi = n;
+        // Jump to the first entry at or beyond the open position. Entries
+        // have distinct coordinates and k coordinates on, a position has
+        // grown by at least k - 1, so it lies within open - m + 1 entries.
+        int lo = t + 1, hi = static_cast<int>(std::min<long>(n, static_cast<long>(t) + open - m + 2));
         while (lo < hi) {
           int mid = (lo + hi) / 2;
           if (mposAt(mid) < open) lo = mid + 1; else hi = mid;
