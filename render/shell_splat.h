@@ -188,8 +188,9 @@ inline double FacingOf(const double view[3], const NormalVector &n) {
   return view[0] * n.x + view[1] * n.y + view[2] * n.z;
 }
 
-// Phong shade of a voxel facing the viewer by c at depth d.
-inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) {
+// The Phong terms of a voxel facing the viewer by c, before the depth
+// factor: kd c + ks (2c^2 - 1)^ns, the specular term 0 where 2c^2 - 1 < 0.
+inline double PhongOf(const ObjectAppearance &o, double c) {
   const double r = 2.0 * c * c - 1.0;
   double spec = 0.0;
   if (r >= 0.0) {
@@ -197,7 +198,12 @@ inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) 
     for (int n = 0; n < o.ns; n++) rn *= r;
     spec = o.spec * rn;
   }
-  return (o.diff * c + spec) * (1.0 - d / isize) + o.amb;
+  return o.diff * c + spec;
+}
+
+// Phong shade of a voxel facing the viewer by c at depth d.
+inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) {
+  return PhongOf(o, c) * (1.0 - d / isize) + o.amb;
 }
 
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
