@@ -385,6 +385,18 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       for (int t = 0; t < n; t++) call(entryAt(t));
       return;
     }
+    // The row's own reach, from its two ends (entries are sorted by
+    // coordinate): when every pixel of it is closed the row is done.
+    {
+      const int pa = varPos[coordOf(first)], pb = varPos[coordOf(end - 1)];
+      const bool allIn = pa >= 0 && pb < len;
+      if (!kVisitOutside && (pb < 0 || pa >= len)) return;
+      if (allIn || !kVisitOutside) {
+        const int lo = std::max(pa, 0), hi = std::min(pb, len - 1);
+        const int mlo = links.Mirror(rev ? hi : lo), mhi = links.Mirror(rev ? lo : hi);
+        if (links.FirstOpen(fixedPos, mlo) > mhi) return;
+      }
+    }
     // Mirrored line position of the t-th entry along the traversal; it does
     // not decrease with t.
     auto mposAt = [&](int t) {
@@ -462,13 +474,33 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     if (reachLo > reachHi) return true;
     return links.FirstOpen(line, reachLo) > reachHi;
   };
+  // Rows are met in an order the memory system cannot guess (rows behind
+  // closed lines are passed over): ask for the two ends of a row a few rows
+  // ahead, which the reach test reads first.
+  const int *mzy = shell->Mzy->val.data(), *mxz = shell->Mxz->val.data();
+  constexpr int kAhead = 6;
+  auto prefetchRow = [&](const int *m, int index) {
+    const int a = m[index], b = m[index + 1];
+    if (a < 0) return;
+    if (viaList) {
+      __builtin_prefetch(&list[a]);
+      if (b > a) __builtin_prefetch(&list[b - 1]);
+    } else {
+      __builtin_prefetch(&voxel[a]);
+      if (b > a) __builtin_prefetch(&voxel[b - 1]);
+    }
+  };
+  auto inRun = [](const AxisRun &r, int c) { return r.step > 0 ? c < r.end : c > r.end; };
   const AxisRun zr = RunOfAxis(cxt, 'z'), yr = RunOfAxis(cxt, 'y');
+  const int ysize = shell->ysize, zsize = shell->zsize;
   int first, end;
   switch (paxis) {
     case 'z':
       for (int z = outer.first; z != outer.end; z += outer.step) {
         slice(z);
         for (int y = yr.first; y != yr.end; y += yr.step) {
+          const int ahead = y + kAhead * yr.step;
+          if (inRun(yr, ahead)) prefetchRow(mzy, ahead + z * ysize);
           const int line = ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj;
           if (rowIsClosed(line)) continue;
           ShellRow(shell, y, z, &first, &end);
@@ -480,6 +512,8 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       for (int y = outer.first; y != outer.end; y += outer.step) {
         slice(y);
         for (int z = zr.first; z != zr.end; z += zr.step) {
+          const int ahead = z + kAhead * zr.step;
+          if (inRun(zr, ahead)) prefetchRow(mzy, y + ahead * ysize);
           const int line = ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci;
           if (rowIsClosed(line)) continue;
           ShellRow(shell, y, z, &first, &end);
@@ -491,6 +525,8 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       for (int x = outer.first; x != outer.end; x += outer.step) {
         slice(x);
         for (int z = zr.first; z != zr.end; z += zr.step) {
+          const int ahead = z + kAhead * zr.step;
+          if (inRun(zr, ahead)) prefetchRow(mxz, ahead + x * zsize);
           const int line = ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj;
           if (rowIsClosed(line)) continue;
           ShellColumn(shell, x, z, &first, &end);
