@@ -270,17 +270,27 @@ class OpenLines {
  public:
   // lines x len positions; position a of line l is the intermediate pixel
   // base(l) + a * step. Links start from the buffer's transparencies.
+  // Every position starts open and the closed pixels, found in the
+  // buffer's own order, are linked on; the storage is kept from one
+  // rendering to the next.
   void Reset(const FBuffer *T, bool alongRows, bool reversed) {
     alongRows_ = alongRows;
     reversed_ = reversed;
     iw_ = T->ncols;
     lines_ = alongRows ? T->nrows : T->ncols;
     len_ = alongRows ? T->ncols : T->nrows;
-    next_.assign(static_cast<size_t>(lines_) * (len_ + 1), 0);
+    next_.resize(static_cast<size_t>(lines_) * (len_ + 1));
     for (int l = 0; l < lines_; l++) {
       int *n = &next_[static_cast<size_t>(l) * (len_ + 1)];
-      for (int m = 0; m < len_; m++) n[m] = IsOpen(T->val[Pixel(l, Unmirror(m))]) ? m : m + 1;
-      n[len_] = len_;
+      for (int m = 0; m <= len_; m++) n[m] = m;
+    }
+    const float *t = T->val.data();
+    for (int r = 0; r < T->nrows; r++) {
+      for (int c = 0; c < T->ncols; c++) {
+        if (IsOpen(t[c + r * iw_])) continue;
+        const int line = alongRows ? r : c, m = Mirror(alongRows ? c : r);
+        next_[static_cast<size_t>(line) * (len_ + 1) + m] = m + 1;
+      }
     }
   }
   int lines() const { return lines_; }
@@ -326,7 +336,9 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   const char paxis = f.paxis;
   const bool alongU = paxis != 'y';  // the in-row coordinate is i (else j)
   const int inRowStep = paxis == 'x' ? cxt->dy : cxt->dx;
-  OpenLines links;
+  // One set of links per thread, reused: a traversal never runs inside
+  // another's visitor.
+  static thread_local OpenLines links;
   links.Reset(interT, alongU, inRowStep < 0);
   const float *T = interT->val.data();
   const int inRowSize = paxis == 'x' ? shell->ysize : shell->xsize;
