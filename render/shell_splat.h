@@ -486,64 +486,66 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     if (reachLo > reachHi) return true;
     return links.FirstOpen(line, reachLo) > reachHi;
   };
-  // Rows are met in an order the memory system cannot guess (rows behind
-  // closed lines are passed over): ask for the two ends of a row a few rows
-  // ahead, which the reach test reads first.
-  const int *mzy = shell->Mzy->val.data(), *mxz = shell->Mxz->val.data();
-  constexpr int kAhead = 6;
-  auto prefetchRow = [&](const int *m, int index) {
-    const int a = m[index], b = m[index + 1];
-    if (a < 0) return;
-    if (viaList) {
-      __builtin_prefetch(&list[a]);
-      if (b > a) __builtin_prefetch(&list[b - 1]);
-    } else {
-      __builtin_prefetch(&voxel[a]);
-      if (b > a) __builtin_prefetch(&voxel[b - 1]);
-    }
+  // A slice is taken in two sweeps: the first gathers the rows whose line
+  // is still open in reach and asks the memory for the two ends of each,
+  // all at once; the second draws them in order. Gathering early is exact:
+  // a row found closed stays closed (pixels never reopen), and a gathered
+  // row tests its own pixels when it is drawn.
+  struct PendingRow {
+    int a1, a2, line, first, end;
   };
-  auto inRun = [](const AxisRun &r, int c) { return r.step > 0 ? c < r.end : c > r.end; };
+  static thread_local std::vector<PendingRow> pending;
+  const int *mzy = shell->Mzy->val.data(), *mxz = shell->Mxz->val.data();
+  auto gather = [&](const int *m, int index, int a1, int a2, int line) {
+    if (rowIsClosed(line)) return;
+    const int start = m[index];
+    if (start < 0) return;
+    int j = index + 1;
+    while (m[j] < 0) j++;
+    const int stop = m[j];
+    if (stop <= start) return;
+    if (viaList) {
+      __builtin_prefetch(&list[start]);
+      __builtin_prefetch(&list[stop - 1]);
+    } else {
+      __builtin_prefetch(&voxel[start]);
+      __builtin_prefetch(&voxel[stop - 1]);
+    }
+    pending.push_back({a1, a2, line, start, stop});
+  };
+  auto draw = [&]() {
+    for (const PendingRow &r : pending) row(r.first, r.end, r.a1, r.a2, r.line);
+    pending.clear();
+  };
+  pending.clear();
   const AxisRun zr = RunOfAxis(cxt, 'z'), yr = RunOfAxis(cxt, 'y');
   const int ysize = shell->ysize, zsize = shell->zsize;
-  int first, end;
   switch (paxis) {
     case 'z':
       for (int z = outer.first; z != outer.end; z += outer.step) {
         slice(z);
         for (int y = yr.first; y != yr.end; y += yr.step) {
-          const int ahead = y + kAhead * yr.step;
-          if (inRun(yr, ahead)) prefetchRow(mzy, ahead + z * ysize);
-          const int line = ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj;
-          if (rowIsClosed(line)) continue;
-          ShellRow(shell, y, z, &first, &end);
-          if (end > first) row(first, end, y, z, line);
+          gather(mzy, y + z * ysize, y, z, ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj);
         }
+        draw();
       }
       break;
     case 'y':
       for (int y = outer.first; y != outer.end; y += outer.step) {
         slice(y);
         for (int z = zr.first; z != zr.end; z += zr.step) {
-          const int ahead = z + kAhead * zr.step;
-          if (inRun(zr, ahead)) prefetchRow(mzy, y + ahead * ysize);
-          const int line = ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci;
-          if (rowIsClosed(line)) continue;
-          ShellRow(shell, y, z, &first, &end);
-          if (end > first) row(first, end, y, z, line);
+          gather(mzy, y + z * ysize, y, z, ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci);
         }
+        draw();
       }
       break;
     default:
       for (int x = outer.first; x != outer.end; x += outer.step) {
         slice(x);
         for (int z = zr.first; z != zr.end; z += zr.step) {
-          const int ahead = z + kAhead * zr.step;
-          if (inRun(zr, ahead)) prefetchRow(mxz, ahead + x * zsize);
-          const int line = ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj;
-          if (rowIsClosed(line)) continue;
-          ShellColumn(shell, x, z, &first, &end);
-          if (end > first) row(first, end, x, z, line);
+          gather(mxz, z + x * zsize, x, z, ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj);
         }
+        draw();
       }
   }
 }
