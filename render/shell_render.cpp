@@ -124,7 +124,14 @@ inline void AccPixelColor(int rgb[3], const ObjectAppearance &o, float Y, float 
   double c[3];
   ObjectRGB(Y, o.Cb, o.Cr, c);
   for (int b = 0; b < 3; b++) {
-    const double w = std::trunc(std::clamp(c[b], 0.0, 255.0) * opac);
+    // Within the int range the conversion truncates as trunc does; the
+    // rest (and NaN) takes the general path.
+    const double v = std::clamp(c[b], 0.0, 255.0) * opac;
+    if (v > -2147483648.0 && v < 2147483648.0) {
+      rgb[b] += static_cast<int>(v) & 0xFF;
+      continue;
+    }
+    const double w = std::trunc(v);
     int low8;
     if (w > -2147483648.0 && w < 2147483648.0) {
       low8 = static_cast<int>(w) & 0xFF;

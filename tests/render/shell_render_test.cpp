@@ -606,6 +606,29 @@ TEST(ShellRenderers, SkippingLeavesEveryBufferAsThePlainPass) {
   EXPECT_EQ(axes.size(), 3u);
 }
 
+// Object opacities far outside [0, 1] make weights beyond the int range
+// (the colour sums then keep the low byte by arithmetic) and negative ones
+// (transparency growing above 1, so pixels never close).
+TEST(ICSWShellRendering, OpacitiesOutsideZeroToOneMatchThePlainSums) {
+  for (const Case &k : Phantoms()) {
+    auto cxt = NewContext(k.shell->xsize, k.shell->ysize, k.shell->zsize);
+    SetObjectOpacity(cxt.get(), 1, 3.0e7f);
+    SetObjectOpacity(cxt.get(), 2, -2.5f);
+    SetObjectOpacity(cxt.get(), 4, 1.0e12f);
+    SetPhong(cxt.get(), 5, 40.0f, 9.0f, -3.0f, 3);
+    for (const float *view : {kViews[6], kViews[13], kViews[19]}) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      auto fast = ICSWShellRendering(k.shell.get(), cxt.get());
+      auto fastZ = CreateZBuffer(cxt->isize, cxt->isize);
+      *fastZ = *cxt->zbuffer;
+      auto plain = PlainICSW(k.shell.get(), cxt.get());
+      const std::string what = k.name + " from " + std::to_string(view[0]);
+      for (int b = 0; b < 3; b++) ExpectSameImage(fast->C[b].get(), plain->C[b].get(), what);
+      ExpectSameZBuffer(fastZ.get(), cxt->zbuffer.get(), what);
+    }
+  }
+}
+
 // Every voxel of an xs x ys x zs box, label 1, opaque, its normal towards
 // the viewer of cxt.
 std::unique_ptr<Shell> FacingBox(int xs, int ys, int zs, const Context *cxt, bool body) {
