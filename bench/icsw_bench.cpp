@@ -6,7 +6,9 @@
 // for ICSWShellRendering and CSWShellRendering, with and without the
 // skipping of voxels behind closed intermediate pixels.
 //
-//   build/bench/icsw_bench [n [sweeps]]     n = 256, sweeps = 3 by default
+//   build/bench/icsw_bench [n [sweeps [cases [plain]]]]
+// n = 256, sweeps = 3, cases "ab" (either phantom alone with "a" or "b"),
+// plain 1 (0 leaves out the renderers without skipping) by default.
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -101,7 +103,7 @@ double PassMs(const Shell *shell, int sweeps) {
   return best;
 }
 
-void Measure(const char *title, const Shell *shell, int sweeps) {
+void Measure(const char *title, const Shell *shell, int sweeps, bool plain) {
   auto cxt = NewContext(shell->xsize, shell->ysize, shell->zsize);
   std::set<int> octants;
   std::set<char> axes;
@@ -123,6 +125,9 @@ void Measure(const char *title, const Shell *shell, int sweeps) {
               {"CSWShellRendering, plain", CSWShellRenderingPlain}};
   double icsw = 0;
   for (const Row &r : rows) {
+    if (!plain && (r.render == ICSWShellRenderingPlain || r.render == CSWShellRenderingPlain)) {
+      continue;
+    }
     const double ms = MsPerFrame(shell, cxt.get(), r.render, sweeps);
     if (r.render == ICSWShellRendering) icsw = ms;
     printf("  %-28s %8.2f ms/frame %7.1f fps %8.3f ns/voxel  x%.1f of ICSW\n", r.name, ms,
@@ -136,15 +141,17 @@ void Measure(const char *title, const Shell *shell, int sweeps) {
 int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 256;
   const int sweeps = argc > 2 ? atoi(argv[2]) : 3;
+  const std::string cases = argc > 3 ? argv[3] : "ab";
+  const bool plain = argc > 4 ? atoi(argv[4]) != 0 : true;
   printf("interactive renderers, one thread, CPU time, %d^3, best of %d sweeps of 36 views\n\n", n,
          sweeps);
-  {
+  if (cases.find('a') != std::string::npos) {
     auto shell = LabelShell(n);
-    Measure("(a) label shell, 10 objects", shell.get(), sweeps);
+    Measure("(a) label shell, 10 objects", shell.get(), sweeps, plain);
   }
-  {
+  if (cases.find('b') != std::string::npos) {
     auto shell = BodyShell(n);
-    Measure("(b) body shell, every voxel, opaque", shell.get(), sweeps);
+    Measure("(b) body shell, every voxel, opaque", shell.get(), sweeps, plain);
   }
   return 0;
 }

@@ -2,7 +2,9 @@
 // intermediate-image compositing renderer.
 #include "render/shell_render.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "render/context.h"
 #include "render/shading.h"
@@ -104,39 +106,90 @@ std::unique_ptr<Image> ShellRendering(const Shell *shell, Context *cxt) {
 
 namespace {
 
+// One pixel of the intermediate image of ICSWShellRendering: its colour
+// sums and its first hit side by side, so that compositing a voxel and
+// warping a pixel each touch one place in memory rather than six planes.
+struct InterPixel {
+  int rgb[3];
+  int voxel;
+  float dist;
+  unsigned char object;
+};
+
+// AccVoxelColor's sum, into the colour of an intermediate pixel: each
+// component of the colour of luminance Y and the object's chroma, clamped
+// to [0, 255], weighted by opac, grows the pixel by the low 8 bits of its
+// truncation.
+inline void AccPixelColor(int rgb[3], const ObjectAppearance &o, float Y, float opac) {
+  double c[3];
+  ObjectRGB(Y, o.Cb, o.Cr, c);
+  for (int b = 0; b < 3; b++) {
+    // Within the int range the conversion truncates as trunc does; the
+    // rest (and NaN) takes the general path.
+    const double v = std::clamp(c[b], 0.0, 255.0) * opac;
+    if (v > -2147483648.0 && v < 2147483648.0) {
+      rgb[b] += static_cast<int>(v) & 0xFF;
+      continue;
+    }
+    const double w = std::trunc(v);
+    int low8;
+    if (w > -2147483648.0 && w < 2147483648.0) {
+      low8 = static_cast<int>(w) & 0xFF;
+    } else if (w == w) {
+      const double r = std::fmod(w, 256.0);
+      low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
+    } else {
+      low8 = 0;
+    }
+    rgb[b] += low8;
+  }
+}
+
 template <bool kSkip>
 std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   CheckShellContext(shell, cxt, "ICSWShellRendering");
   const SplatSetup s = MakeSplatSetup(cxt);
   const ShearFrame &f = s.shear;
   auto interT = OpenFBuffer(f.iw, f.ih);
-  auto interZ = CreateZBuffer(f.iw, f.ih);
-  auto inter = CreateCImage(f.iw, f.ih);
+  // Black, no voxel, the dist InitZBuffer gives a buffer of iw columns.
+  const InterPixel blank{{0, 0, 0}, -1, static_cast<float>(f.iw), 0};
+  std::vector<InterPixel> inter(static_cast<size_t>(f.iw) * f.ih, blank);
   auto out = CreateCImage(s.isize, s.isize);
   ZBuffer *zb = cxt->zbuffer.get();
   InitZBuffer(zb);
   const bool body = IsBodyShell(shell);
   float *T = interT->val.data();
+  InterPixel *ip = inter.data();
+  const NormalVector *normals = shell->normaltable->entry.data();
+  const Voxel *voxels = shell->voxel.data();
+  // Shading up to the depth factor, kept while the normal and the label
+  // repeat (neighbouring voxels of a surface share them).
+  int lastNormal = -1, lastLabel = -1;
+  double lastC = 0.0, lastPhong = 0.0;
   auto composite = [&](int index, int x, int y, int z, int u, int v) {
-        const int p = u + f.ci + (v + f.cj) * f.iw;
-        const Voxel vox = shell->voxel[index];
-        if (vox.visible == 0 || vox.label == 0) return;
-        const double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
-        if (!(c > 0.0) && !body) return;
-        const double d = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc) + s.dc;
-        const ObjectAppearance &o = cxt->object[vox.label];
-        const double shade = ShadeOf(o, c, d, s.isize);
-        const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
-        AccVoxelColor(inter.get(), cxt, p, static_cast<float>(shade), static_cast<float>(T[p] * w),
-                      vox.label);
-        T[p] = static_cast<float>(T[p] * (1.0 - w));
-        if (interZ->voxel[p] == -1) {
-          interZ->voxel[p] = index;
-          interZ->object[p] = vox.label;
-          const double dist = s.isize - d;
-          if (dist < interZ->dist[p]) interZ->dist[p] = static_cast<float>(dist);
-        }
-      };
+    const int p = u + f.ci + (v + f.cj) * f.iw;
+    const Voxel vox = voxels[index];
+    if (vox.visible == 0 || vox.label == 0) return;
+    const ObjectAppearance &o = cxt->object[vox.label];
+    if (vox.normal != lastNormal || vox.label != lastLabel) {
+      lastNormal = vox.normal, lastLabel = vox.label;
+      lastC = FacingOf(s.view, normals[vox.normal]);
+      lastPhong = PhongOf(o, lastC);
+    }
+    if (!(lastC > 0.0) && !body) return;
+    const double d = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc) + s.dc;
+    const double shade = lastPhong * (1.0 - d / s.isize) + o.amb;
+    const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
+    InterPixel &px = ip[p];
+    AccPixelColor(px.rgb, o, static_cast<float>(shade), static_cast<float>(T[p] * w));
+    T[p] = static_cast<float>(T[p] * (1.0 - w));
+    if (px.voxel == -1) {
+      px.voxel = index;
+      px.object = vox.label;
+      const double dist = s.isize - d;
+      if (dist < px.dist) px.dist = static_cast<float>(dist);
+    }
+  };
   if (kSkip) {
     TraverseOpenIntermediate<ShearRounding::kNearest, false>(shell, cxt, f, PrincipalRun(cxt),
                                                              true, interT.get(), composite);
@@ -148,22 +201,34 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
       if (IsOpen(T[u + f.ci + (v + f.cj) * f.iw])) composite(index, x, y, z, u, v);
     });
   }
-  // Nearest-neighbour warp in image order.
+  // Nearest-neighbour warp in image order. The products of the column
+  // offset are the same for every row; the sums are formed in the same
+  // order as the single expression (S00 uc + S01 vc) + ci.
   const double s00 = cxt->shear[0][0], s01 = cxt->shear[0][1];
   const double s10 = cxt->shear[1][0], s11 = cxt->shear[1][1];
   const int half = s.isize / 2;
+  std::vector<double> colU(s.isize), colV(s.isize);
+  for (int col = 0; col < s.isize; col++) {
+    colU[col] = s00 * (col - half);
+    colV[col] = s10 * (col - half);
+  }
+  int *red = out->C[0]->val.data(), *green = out->C[1]->val.data(), *blue = out->C[2]->val.data();
+  unsigned char *zObject = zb->object.data();
+  int *zVoxel = zb->voxel.data();
+  float *zDist = zb->dist.data();
   for (int r = 0; r < s.isize; r++) {
     const int vc = r - half;
+    const double rowU = s01 * vc, rowV = s11 * vc;
     for (int col = 0; col < s.isize; col++) {
-      const int uc = col - half;
-      const int iu = static_cast<int>(s00 * uc + s01 * vc + f.ci);
-      const int iv = static_cast<int>(s10 * uc + s11 * vc + f.cj);
+      const int iu = static_cast<int>(colU[col] + rowU + f.ci);
+      const int iv = static_cast<int>(colV[col] + rowV + f.cj);
       if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;
-      const int p = iu + iv * f.iw, q = col + r * s.isize;
-      for (int b = 0; b < 3; b++) out->C[b]->val[q] = inter->C[b]->val[p];
-      zb->object[q] = interZ->object[p];
-      zb->voxel[q] = interZ->voxel[p];
-      zb->dist[q] = interZ->dist[p];
+      const InterPixel &px = ip[iu + iv * f.iw];
+      const int q = col + r * s.isize;
+      red[q] = px.rgb[0], green[q] = px.rgb[1], blue[q] = px.rgb[2];
+      zObject[q] = px.object;
+      zVoxel[q] = px.voxel;
+      zDist[q] = px.dist;
     }
   }
   return out;

@@ -188,8 +188,9 @@ inline double FacingOf(const double view[3], const NormalVector &n) {
   return view[0] * n.x + view[1] * n.y + view[2] * n.z;
 }
 
-// Phong shade of a voxel facing the viewer by c at depth d.
-inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) {
+// The Phong terms of a voxel facing the viewer by c, before the depth
+// factor: kd c + ks (2c^2 - 1)^ns, the specular term 0 where 2c^2 - 1 < 0.
+inline double PhongOf(const ObjectAppearance &o, double c) {
   const double r = 2.0 * c * c - 1.0;
   double spec = 0.0;
   if (r >= 0.0) {
@@ -197,7 +198,12 @@ inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) 
     for (int n = 0; n < o.ns; n++) rn *= r;
     spec = o.spec * rn;
   }
-  return (o.diff * c + spec) * (1.0 - d / isize) + o.amb;
+  return o.diff * c + spec;
+}
+
+// Phong shade of a voxel facing the viewer by c at depth d.
+inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) {
+  return PhongOf(o, c) * (1.0 - d / isize) + o.amb;
 }
 
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
@@ -264,17 +270,27 @@ class OpenLines {
  public:
   // lines x len positions; position a of line l is the intermediate pixel
   // base(l) + a * step. Links start from the buffer's transparencies.
+  // Every position starts open and the closed pixels, found in the
+  // buffer's own order, are linked on; the storage is kept from one
+  // rendering to the next.
   void Reset(const FBuffer *T, bool alongRows, bool reversed) {
     alongRows_ = alongRows;
     reversed_ = reversed;
     iw_ = T->ncols;
     lines_ = alongRows ? T->nrows : T->ncols;
     len_ = alongRows ? T->ncols : T->nrows;
-    next_.assign(static_cast<size_t>(lines_) * (len_ + 1), 0);
+    next_.resize(static_cast<size_t>(lines_) * (len_ + 1));
     for (int l = 0; l < lines_; l++) {
       int *n = &next_[static_cast<size_t>(l) * (len_ + 1)];
-      for (int m = 0; m < len_; m++) n[m] = IsOpen(T->val[Pixel(l, Unmirror(m))]) ? m : m + 1;
-      n[len_] = len_;
+      for (int m = 0; m <= len_; m++) n[m] = m;
+    }
+    const float *t = T->val.data();
+    for (int r = 0; r < T->nrows; r++) {
+      for (int c = 0; c < T->ncols; c++) {
+        if (IsOpen(t[c + r * iw_])) continue;
+        const int line = alongRows ? r : c, m = Mirror(alongRows ? c : r);
+        next_[static_cast<size_t>(line) * (len_ + 1) + m] = m + 1;
+      }
     }
   }
   int lines() const { return lines_; }
@@ -320,7 +336,9 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   const char paxis = f.paxis;
   const bool alongU = paxis != 'y';  // the in-row coordinate is i (else j)
   const int inRowStep = paxis == 'x' ? cxt->dy : cxt->dx;
-  OpenLines links;
+  // One set of links per thread, reused: a traversal never runs inside
+  // another's visitor.
+  static thread_local OpenLines links;
   links.Reset(interT, alongU, inRowStep < 0);
   const float *T = interT->val.data();
   const int inRowSize = paxis == 'x' ? shell->ysize : shell->xsize;
@@ -339,8 +357,10 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     // a1, a2: the row's two fixed shell coordinates, in (x, y, z) order.
     auto coordOf = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
     auto indexOf = [&](int e) { return viaList ? int(list[e].pointer) : e; };
-    // The in-row clip as an entry range (entries are sorted by coordinate).
-    if (clipRow) {
+    // The in-row clip as an entry range (entries are sorted by coordinate);
+    // nothing to search when the clip spans the axis or the row.
+    if (clipRow && (inRowLo > 0 || inRowHi < inRowSize - 1) &&
+        (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
       int lo = first, hi = end;
       while (lo < hi) {
         int mid = (lo + hi) / 2;
@@ -361,6 +381,12 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     const bool rev = inRowStep < 0;
     auto entryAt = [&](int t) { return rev ? end - 1 - t : first + t; };
     auto call = [&](int e) {
+      if (viaList) {
+        // The list names voxels far apart: fetch the next one's record
+        // while this one is drawn.
+        const int next = rev ? e - 1 : e + 1;
+        if (next >= first && next < end) __builtin_prefetch(&voxel[list[next].pointer]);
+      }
       const int a = coordOf(e), var = varPos[a] - varShift;
       const int fixedSheared = fixedPos - (alongU ? f.cj : f.ci);
       const int u = alongU ? var : fixedSheared, v = alongU ? fixedSheared : var;
@@ -370,6 +396,18 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     if (!lineIn) {
       for (int t = 0; t < n; t++) call(entryAt(t));
       return;
+    }
+    // The row's own reach, from its two ends (entries are sorted by
+    // coordinate): when every pixel of it is closed the row is done.
+    {
+      const int pa = varPos[coordOf(first)], pb = varPos[coordOf(end - 1)];
+      const bool allIn = pa >= 0 && pb < len;
+      if (!kVisitOutside && (pb < 0 || pa >= len)) return;
+      if (allIn || !kVisitOutside) {
+        const int lo = std::max(pa, 0), hi = std::min(pb, len - 1);
+        const int mlo = links.Mirror(rev ? hi : lo), mhi = links.Mirror(rev ? lo : hi);
+        if (links.FirstOpen(fixedPos, mlo) > mhi) return;
+      }
     }
     // Mirrored line position of the t-th entry along the traversal; it does
     // not decrease with t.
@@ -389,8 +427,10 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
       const int open = links.FirstOpen(fixedPos, m);
       if (open != m) {
         if (open >= len && !kVisitOutside) return;
-        // Jump to the first entry at or beyond the open position.
-        int lo = t + 1, hi = n;
+        // Jump to the first entry at or beyond the open position. Entries
+        // have distinct coordinates and k coordinates on, a position has
+        // grown by at least k - 1, so it lies within open - m + 1 entries.
+        int lo = t + 1, hi = static_cast<int>(std::min<long>(n, static_cast<long>(t) + open - m + 2));
         while (lo < hi) {
           int mid = (lo + hi) / 2;
           if (mposAt(mid) < open) lo = mid + 1; else hi = mid;
@@ -406,40 +446,106 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     }
   };
 
+  // The mirrored positions [reachLo, reachHi] that any voxel of a row of
+  // the current slice can land on: the in-row clip range's two ends, as the
+  // positions grow with the in-row coordinate. Whether a voxel lands
+  // outside the line is known as well (reachOut).
+  int reachLo = 0, reachHi = -1;
+  bool reachOut = false;
+  const int clipLo = std::max(inRowLo, 0), clipHi = std::min(inRowHi, inRowSize - 1);
   auto slice = [&](int k) {
     const float off = alongU ? f.uOffset[k] : f.vOffset[k];
     for (int a = 0; a < inRowSize; a++) {
       varPos[a] = ShearedCoord<R>(a - varCentre, off) + varShift;
     }
+    if (clipLo > clipHi) {
+      reachLo = 0, reachHi = -1, reachOut = false;
+      return;
+    }
+    const int lo = varPos[clipLo], hi = varPos[clipHi];
+    reachOut = lo < 0 || hi >= len;
+    if (hi < 0 || lo >= len) {  // the whole row lands beside the line
+      reachLo = 0, reachHi = -1;
+      return;
+    }
+    reachLo = links.Mirror(std::min(std::max(inRowStep < 0 ? hi : lo, 0), len - 1));
+    reachHi = links.Mirror(std::min(std::max(inRowStep < 0 ? lo : hi, 0), len - 1));
   };
+  // A row on `line` can be passed over without reading its voxels when none
+  // of them can change anything: a voxel's whole effect starts at its
+  // intermediate pixel, and one that lands on a closed pixel is never
+  // visited, so a row whose every reachable pixel on the line is closed
+  // (FirstOpen beyond the reachable range) has no effect. Pixels never
+  // reopen (transparencies only shrink, and only an open pixel's own voxel
+  // writes it), and a link is closed only after its pixel closed, so the
+  // test is exact. A row whose voxels may land outside the image is passed
+  // over only when such voxels are skipped anyway (!kVisitOutside).
+  auto rowIsClosed = [&](int line) {
+    if (line < 0 || line >= links.lines()) return !kVisitOutside;
+    if (kVisitOutside && reachOut) return false;
+    if (reachLo > reachHi) return true;
+    return links.FirstOpen(line, reachLo) > reachHi;
+  };
+  // A slice is taken in two sweeps: the first gathers the rows whose line
+  // is still open in reach and asks the memory for the two ends of each,
+  // all at once; the second draws them in order. Gathering early is exact:
+  // a row found closed stays closed (pixels never reopen), and a gathered
+  // row tests its own pixels when it is drawn.
+  struct PendingRow {
+    int a1, a2, line, first, end;
+  };
+  static thread_local std::vector<PendingRow> pending;
+  const int *mzy = shell->Mzy->val.data(), *mxz = shell->Mxz->val.data();
+  auto gather = [&](const int *m, int index, int a1, int a2, int line) {
+    if (rowIsClosed(line)) return;
+    const int start = m[index];
+    if (start < 0) return;
+    int j = index + 1;
+    while (m[j] < 0) j++;
+    const int stop = m[j];
+    if (stop <= start) return;
+    if (viaList) {
+      __builtin_prefetch(&list[start]);
+      __builtin_prefetch(&list[stop - 1]);
+    } else {
+      __builtin_prefetch(&voxel[start]);
+      __builtin_prefetch(&voxel[stop - 1]);
+    }
+    pending.push_back({a1, a2, line, start, stop});
+  };
+  auto draw = [&]() {
+    for (const PendingRow &r : pending) row(r.first, r.end, r.a1, r.a2, r.line);
+    pending.clear();
+  };
+  pending.clear();
   const AxisRun zr = RunOfAxis(cxt, 'z'), yr = RunOfAxis(cxt, 'y');
-  int first, end;
+  const int ysize = shell->ysize, zsize = shell->zsize;
   switch (paxis) {
     case 'z':
       for (int z = outer.first; z != outer.end; z += outer.step) {
         slice(z);
         for (int y = yr.first; y != yr.end; y += yr.step) {
-          ShellRow(shell, y, z, &first, &end);
-          if (end > first) row(first, end, y, z, ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj);
+          gather(mzy, y + z * ysize, y, z, ShearedCoord<R>(y - f.jc, f.vOffset[z]) + f.cj);
         }
+        draw();
       }
       break;
     case 'y':
       for (int y = outer.first; y != outer.end; y += outer.step) {
         slice(y);
         for (int z = zr.first; z != zr.end; z += zr.step) {
-          ShellRow(shell, y, z, &first, &end);
-          if (end > first) row(first, end, y, z, ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci);
+          gather(mzy, y + z * ysize, y, z, ShearedCoord<R>(z - f.ic, f.uOffset[y]) + f.ci);
         }
+        draw();
       }
       break;
     default:
       for (int x = outer.first; x != outer.end; x += outer.step) {
         slice(x);
         for (int z = zr.first; z != zr.end; z += zr.step) {
-          ShellColumn(shell, x, z, &first, &end);
-          if (end > first) row(first, end, x, z, ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj);
+          gather(mxz, z + x * zsize, x, z, ShearedCoord<R>(z - f.jc, f.vOffset[x]) + f.cj);
         }
+        draw();
       }
   }
 }

@@ -480,6 +480,17 @@ std::vector<Case> Phantoms() {
     if (i % 97 == 0) v.visible = 0;
   }
   cases.push_back({"body", std::move(body)});
+  // Every voxel opaque, so that whole rows and slices fall behind closed
+  // pixels; a few hidden voxels and a few of opacity 0 (which still record
+  // first hits) keep holes open.
+  auto solid = Scene2Shell(grey.get());
+  for (int i = 0; i < solid->nvoxels; i++) {
+    Voxel &v = solid->voxel[i];
+    v.label = solid->body[i].value >= 2000 ? 2 : 1;
+    v.opacity = i % 61 == 0 ? 0 : 255;
+    if (i % 89 == 0) v.visible = 0;
+  }
+  cases.push_back({"opaque body", std::move(solid)});
   return cases;
 }
 
@@ -593,6 +604,29 @@ TEST(ShellRenderers, SkippingLeavesEveryBufferAsThePlainPass) {
   }
   EXPECT_EQ(octants.size(), 8u);
   EXPECT_EQ(axes.size(), 3u);
+}
+
+// Object opacities far outside [0, 1] make weights beyond the int range
+// (the colour sums then keep the low byte by arithmetic) and negative ones
+// (transparency growing above 1, so pixels never close).
+TEST(ICSWShellRendering, OpacitiesOutsideZeroToOneMatchThePlainSums) {
+  for (const Case &k : Phantoms()) {
+    auto cxt = NewContext(k.shell->xsize, k.shell->ysize, k.shell->zsize);
+    SetObjectOpacity(cxt.get(), 1, 3.0e7f);
+    SetObjectOpacity(cxt.get(), 2, -2.5f);
+    SetObjectOpacity(cxt.get(), 4, 1.0e12f);
+    SetPhong(cxt.get(), 5, 40.0f, 9.0f, -3.0f, 3);
+    for (const float *view : {kViews[6], kViews[13], kViews[19]}) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      auto fast = ICSWShellRendering(k.shell.get(), cxt.get());
+      auto fastZ = CreateZBuffer(cxt->isize, cxt->isize);
+      *fastZ = *cxt->zbuffer;
+      auto plain = PlainICSW(k.shell.get(), cxt.get());
+      const std::string what = k.name + " from " + std::to_string(view[0]);
+      for (int b = 0; b < 3; b++) ExpectSameImage(fast->C[b].get(), plain->C[b].get(), what);
+      ExpectSameZBuffer(fastZ.get(), cxt->zbuffer.get(), what);
+    }
+  }
 }
 
 // Every voxel of an xs x ys x zs box, label 1, opaque, its normal towards
