@@ -269,7 +269,8 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
       AccVoxelColor(t.colour, cxt, q, static_cast<float>(shade), static_cast<float>(T[q] * w),
                     vox.label);
     } else {
-      t.grey->val[q] += SaturatedInt(T[q] * tap.weight * alpha * A * 255.0 * shade);
+      t.grey->val[q] +=
+          SaturatedInt(static_cast<double>(T[q]) * tap.weight * alpha * A * 255.0 * shade);
     }
     T[q] = static_cast<float>(T[q] * (1.0 - w));
     if (Mode::kFirstHit != SplatFirstHit::kNone && zb->voxel[q] == -1) {
