@@ -4,6 +4,8 @@
 // and footprints shaped by each voxel's normal.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 #include <vector>
@@ -18,16 +20,13 @@
 #include "render/shell_splat.h"
 #include "render/shell_traverse.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // ---- maximum-intensity projection ----
-
-// One kernel tap of the projection: its pixel offset in the output and
-// its weight.
-struct MIPTap {
-  int offset;
-  double weight;
-};
 
 // Coordinate products of the projection, one table per axis and image
 // row of the rotation: along[a][r][c] = rotation[r][a] * (c - centre of a).
@@ -47,56 +46,140 @@ struct ProjectionTables {
         }
       }
   }
+  // r . (x - xc, y - yc, z - zc) for image row r of the rotation.
+  double Dot(int r, int x, int y, int z) const {
+    return (along[0][r][x] + along[1][r][y]) + along[2][r][z];
+  }
 };
+
+// The buffers one projection writes, and what it fixes before its pass.
+struct MIPTargets {
+  int n = 0;  // isize
+  int *pix = nullptr;
+  int *voxel = nullptr;
+  unsigned char *object = nullptr;
+  float *dist = nullptr;
+};
+
+struct MIPTap {
+  int dx, dy;
+  double weight;
+};
+
+// One tap of a voxel: m := trunc(g * value), written with the voxel's
+// index, label and (when smaller) distance where it exceeds the pixel.
+inline void MaxTap(const MIPTargets &t, int q, int m, int index, unsigned char label,
+                   double dist) {
+  if (m <= t.pix[q]) return;
+  t.pix[q] = m;
+  t.voxel[q] = index;
+  t.object[q] = label;
+  if (dist < t.dist[q]) t.dist[q] = static_cast<float>(dist);
+}
+
+// Every tap bounds-checked: the border of the image, and kernels of any
+// shape.
+inline void MaxTapsChecked(const MIPTargets &t, const std::vector<MIPTap> &taps, int qc, int qr,
+                           int value, int index, unsigned char label, double dist) {
+  for (const MIPTap &tap : taps) {
+    const int c = qc + tap.dx, r = qr + tap.dy;
+    if (c < 0 || c >= t.n || r < 0 || r >= t.n) continue;
+    MaxTap(t, c + r * t.n, SaturatedInt(tap.weight * value), index, label, dist);
+  }
+}
+
+// The context's kernel as three rows of (dx = -1, 0, +1) weights and a
+// fourth 0, when its taps are the 3 x 3 block, each once, with weights in
+// [0, 1]: then trunc(g * value) of a positive value fits an int, and the
+// fourth lane (m = 0) never exceeds a pixel.
+struct RowKernel {
+  bool usable = false;
+  double w[3][4] = {};
+};
+
+RowKernel MakeRowKernel(const std::vector<MIPTap> &taps) {
+  RowKernel k;
+  bool seen[3][3] = {};
+  if (taps.size() != 9) return k;
+  for (const MIPTap &tap : taps) {
+    if (tap.dx < -1 || tap.dx > 1 || tap.dy < -1 || tap.dy > 1) return k;
+    if (seen[tap.dy + 1][tap.dx + 1] || !(tap.weight >= 0.0 && tap.weight <= 1.0)) return k;
+    seen[tap.dy + 1][tap.dx + 1] = true;
+    k.w[tap.dy + 1][tap.dx + 1] = tap.weight;
+  }
+  k.usable = true;
+  return k;
+}
+
+#if defined(__SSE2__)
+// Three pixels of one image row at once (a fourth lane rides along
+// unchanged): m := trunc(g * value) per lane; lanes where m exceeds the
+// pixel take m, the voxel's index and label, and the smaller of the two
+// distances (min of floats: the same as comparing the double and storing
+// it rounded). The taps of one voxel touch distinct pixels, so doing a
+// row at once keeps the order of the writes that matter.
+struct MIPLanes {
+  __m128d value;
+  __m128i index;
+  __m128 dist;
+  uint32_t label4;  // the label in each byte
+};
+
+inline void MaxRow(const MIPTargets &t, int q, const double *w, const MIPLanes &v) {
+  const __m128i m = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(w), v.value)),
+                                       _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(w + 2), v.value)));
+  __m128i *pp = reinterpret_cast<__m128i *>(t.pix + q);
+  const __m128i p = _mm_loadu_si128(pp);
+  const __m128i gt = _mm_cmpgt_epi32(m, p);
+  if (_mm_movemask_epi8(gt) == 0) return;
+  _mm_storeu_si128(pp, _mm_or_si128(_mm_and_si128(gt, m), _mm_andnot_si128(gt, p)));
+  __m128i *pv = reinterpret_cast<__m128i *>(t.voxel + q);
+  const __m128i old = _mm_loadu_si128(pv);
+  _mm_storeu_si128(pv, _mm_or_si128(_mm_and_si128(gt, v.index), _mm_andnot_si128(gt, old)));
+  const __m128 gf = _mm_castsi128_ps(gt);
+  const __m128 d = _mm_loadu_ps(t.dist + q);
+  _mm_storeu_ps(t.dist + q, _mm_or_ps(_mm_and_ps(gf, _mm_min_ps(d, v.dist)), _mm_andnot_ps(gf, d)));
+  const __m128i g16 = _mm_packs_epi32(gt, gt);
+  const uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packs_epi16(g16, g16)));
+  uint32_t o;
+  memcpy(&o, t.object + q, 4);
+  o = (o & ~bytes) | (v.label4 & bytes);
+  memcpy(t.object + q, &o, 4);
+}
+#endif
 
 // The voxel-by-voxel projection. Every visible voxel of the traversal is
 // projected with the rotation to q0 := (trunc(r0 . c + isize / 2),
 // trunc(r1 . c + isize / 2)), c its centred position, and each kernel tap
 // q around q0 inside the image takes m := trunc(g * value) when m exceeds
-// it, recording the voxel, its label and the smaller distance in the
-// z-buffer. Ties keep the voxel met first, so the z-buffer depends on the
-// front-to-back order.
+// it, recording the voxel, its label and the smaller distance isize -
+// (r2 . c + isize / 2) in the z-buffer. Ties keep the voxel met first, so
+// the z-buffer depends on the front-to-back order.
 //
 // The pixels only grow from 0, so the largest value written is the largest
 // pixel of the result: the caller finds it afterwards.
 void ProjectMaxima(const Shell *shell, const Context *cxt, Image *out, ZBuffer *zb) {
   const int n = cxt->isize;
-  const double half = n / 2;  // integer half, as the projection prescribes
+  const double half = n / 2;  // the integer half
   const double depthCentre = n * 0.5;
-  const ProjectionTables tables(cxt);
-  const double *col0[3] = {tables.along[0][0].data(), tables.along[1][0].data(),
-                           tables.along[2][0].data()};
-  const double *col1[3] = {tables.along[0][1].data(), tables.along[1][1].data(),
-                           tables.along[2][1].data()};
-  const double *col2[3] = {tables.along[0][2].data(), tables.along[1][2].data(),
-                           tables.along[2][2].data()};
+  const ProjectionTables proj(cxt);
+  const MIPTargets t{n, out->val.data(), zb->voxel.data(), zb->object.data(), zb->dist.data()};
 
   const Kernel *k = cxt->kernel.get();
-  const int ntaps = static_cast<int>(k->weights.size());
-  std::vector<MIPTap> taps(ntaps);
-  std::vector<int> tapDx(ntaps), tapDy(ntaps);
-  int loDx = 0, hiDx = 0, loDy = 0, hiDy = 0;
+  std::vector<MIPTap> taps;
   bool negativeWeight = false;
-  for (int i = 0; i < ntaps; i++) {
-    tapDx[i] = k->displacements->dx[i];
-    tapDy[i] = k->displacements->dy[i];
-    taps[i] = {tapDx[i] + tapDy[i] * n, static_cast<double>(k->weights[i])};
-    loDx = std::min(loDx, tapDx[i]), hiDx = std::max(hiDx, tapDx[i]);
-    loDy = std::min(loDy, tapDy[i]), hiDy = std::max(hiDy, tapDy[i]);
+  for (size_t i = 0; i < k->weights.size(); i++) {
+    taps.push_back({k->displacements->dx[i], k->displacements->dy[i], k->weights[i]});
     negativeWeight = negativeWeight || k->weights[i] < 0.0f;
   }
-  // Centres whose every tap lies inside the image.
-  const int innerLoC = -loDx, innerHiC = n - 1 - hiDx;
-  const int innerLoR = -loDy, innerHiR = n - 1 - hiDy;
-
-  int *pix = out->val.data();
-  int *zvoxel = zb->voxel.data();
-  unsigned char *zobject = zb->object.data();
-  float *zdist = zb->dist.data();
+  const RowKernel rows = MakeRowKernel(taps);
+#if defined(__SSE2__)
+  const bool lanes = rows.usable && n >= 4;
+#else
+  const bool lanes = false;
+#endif
   const Voxel *voxel = shell->voxel.data();
   const BodyEntry *body = shell->body.data();
-
-  std::vector<int> m(ntaps);
   TraverseShell(shell, cxt, RunOfAxis(cxt, cxt->paxis), false,
                 [&](int index, int x, int y, int z) {
                   const Voxel vox = voxel[index];
@@ -104,33 +187,22 @@ void ProjectMaxima(const Shell *shell, const Context *cxt, Image *out, ZBuffer *
                   const int value = body[index].value;
                   // With weights >= 0, m <= 0 never exceeds a pixel.
                   if (value <= 0 && !negativeWeight) return;
-                  const int qc = static_cast<int>(((col0[0][x] + col0[1][y]) + col0[2][z]) + half);
-                  const int qr = static_cast<int>(((col1[0][x] + col1[1][y]) + col1[2][z]) + half);
-                  const double v = value;
-                  auto write = [&](int q, int mv) {
-                    pix[q] = mv;
-                    zvoxel[q] = index;
-                    zobject[q] = vox.label;
-                    const double dist =
-                        n - (((col2[0][x] + col2[1][y]) + col2[2][z]) + depthCentre);
-                    if (dist < zdist[q]) zdist[q] = static_cast<float>(dist);
-                  };
-                  if (qc >= innerLoC && qc <= innerHiC && qr >= innerLoR && qr <= innerHiR) {
-                    const int q0 = qc + qr * n;
-                    for (int i = 0; i < ntaps; i++) {
-                      const int mv = SaturatedInt(taps[i].weight * v);
-                      const int q = q0 + taps[i].offset;
-                      if (mv > pix[q]) write(q, mv);
-                    }
-                  } else {
-                    for (int i = 0; i < ntaps; i++) {
-                      const int c = qc + tapDx[i], r = qr + tapDy[i];
-                      if (c < 0 || c >= n || r < 0 || r >= n) continue;
-                      const int mv = SaturatedInt(taps[i].weight * v);
-                      const int q = c + r * n;
-                      if (mv > pix[q]) write(q, mv);
-                    }
+                  const int qc = static_cast<int>(proj.Dot(0, x, y, z) + half);
+                  const int qr = static_cast<int>(proj.Dot(1, x, y, z) + half);
+                  const double dist = n - (proj.Dot(2, x, y, z) + depthCentre);
+#if defined(__SSE2__)
+                  if (lanes && qc >= 1 && qc <= n - 3 && qr >= 1 && qr <= n - 2) {
+                    const MIPLanes v{_mm_set1_pd(value), _mm_set1_epi32(index),
+                                     _mm_set1_ps(static_cast<float>(dist)),
+                                     vox.label * 0x01010101u};
+                    const int q = qc - 1 + (qr - 1) * n;
+                    MaxRow(t, q, rows.w[0], v);
+                    MaxRow(t, q + n, rows.w[1], v);
+                    MaxRow(t, q + 2 * n, rows.w[2], v);
+                    return;
                   }
+#endif
+                  MaxTapsChecked(t, taps, qc, qr, value, index, vox.label, dist);
                 });
 }
 
