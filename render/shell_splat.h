@@ -42,6 +42,9 @@
 //   static constexpr SplatDepth kDepth;   // step 4
 //   static constexpr SplatFirstHit kFirstHit;  // step 8's z-buffer record
 //   static constexpr bool kPlaneTest;     // steps 5 and 8
+// and, optionally (SplatVoxelTestOf and SplatTwoSided give the defaults):
+//   static constexpr SplatVoxelTest kVoxelTest;  // step 2's voxel test; kLabel
+//   static constexpr bool kTwoSided;      // step 3: c := |c|, no voxel skipped; false
 // kCSWMode and kSWMode below are the renderers' own; the cut renderers
 // define theirs the same way, e.g.
 //   struct CutMode { colour, visible tested, SplatDepth::kTruncated,
@@ -59,6 +62,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 #include "core/cimage.h"
@@ -74,6 +78,27 @@ constexpr double kOpenTransparency = 0.05;
 enum class SplatDepth { kExact, kTruncated };
 enum class SplatFirstHit { kNone, kIfNearer, kAlways };
 enum class ShearRounding { kTruncate, kNearest };
+// Which voxels step 2 lets through (besides the gate and the visible flag):
+// those with a non-zero label, with a non-zero opacity, or all.
+enum class SplatVoxelTest { kLabel, kOpacity, kNone };
+
+// A mode's optional members, with their defaults.
+template <class Mode, class = void>
+struct SplatVoxelTestOf {
+  static constexpr SplatVoxelTest value = SplatVoxelTest::kLabel;
+};
+template <class Mode>
+struct SplatVoxelTestOf<Mode, std::void_t<decltype(Mode::kVoxelTest)>> {
+  static constexpr SplatVoxelTest value = Mode::kVoxelTest;
+};
+template <class Mode, class = void>
+struct SplatTwoSided {
+  static constexpr bool value = false;
+};
+template <class Mode>
+struct SplatTwoSided<Mode, std::void_t<decltype(Mode::kTwoSided)>> {
+  static constexpr bool value = Mode::kTwoSided;
+};
 
 // A pixel still open to later voxels.
 inline bool IsOpen(float t) { return t > kOpenTransparency; }
@@ -217,9 +242,15 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
   float *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
   if (pIn && !IsOpen(*tp)) return;
   if (Mode::kTestVisible && vox.visible == 0) return;
-  if (vox.label == 0) return;
-  const double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
-  if (!(c > 0.0)) return;
+  constexpr SplatVoxelTest kTest = SplatVoxelTestOf<Mode>::value;
+  if (kTest == SplatVoxelTest::kLabel && vox.label == 0) return;
+  if (kTest == SplatVoxelTest::kOpacity && vox.opacity == 0) return;
+  double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
+  if (SplatTwoSided<Mode>::value) {
+    c = std::fabs(c);
+  } else if (!(c > 0.0)) {
+    return;
+  }
   const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
   const double d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
   const double dist = s.isize - d;
@@ -244,7 +275,8 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
       AccVoxelColor(t.colour, cxt, q, static_cast<float>(shade), static_cast<float>(T[q] * w),
                     vox.label);
     } else {
-      t.grey->val[q] += SaturatedInt(T[q] * tap.weight * alpha * A * 255.0 * shade);
+      t.grey->val[q] +=
+          SaturatedInt(static_cast<double>(T[q]) * tap.weight * alpha * A * 255.0 * shade);
     }
     T[q] = static_cast<float>(T[q] * (1.0 - w));
     if (Mode::kFirstHit != SplatFirstHit::kNone && zb->voxel[q] == -1) {

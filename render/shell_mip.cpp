@@ -1,0 +1,335 @@
+// Maximum-intensity projections of a body shell (grey, tinted by the
+// objects seen, grey in three bands) and the two experimental grey
+// splatting renderers: two-sided lighting of every non-transparent voxel,
+// and footprints shaped by each voxel's normal.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+#include "core/common.h"
+#include "core/curve.h"
+#include "core/stretch.h"
+#include "render/context.h"
+#include "render/shading.h"
+#include "render/shell.h"
+#include "render/shell_render.h"
+#include "render/shell_splat.h"
+#include "render/shell_traverse.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// ---- maximum-intensity projection ----
+
+// Coordinate products of the projection, one table per axis and image
+// row of the rotation: along[a][r][c] = rotation[r][a] * (c - centre of a).
+// Each product of a float and a small integer is exact in double, so
+// summing three table entries in x, y, z order rounds exactly as the dot
+// product written out does.
+struct ProjectionTables {
+  std::vector<double> along[3][3];
+
+  explicit ProjectionTables(const Context *cxt) {
+    const int size[3] = {cxt->xsize, cxt->ysize, cxt->zsize};
+    for (int a = 0; a < 3; a++)
+      for (int r = 0; r < 3; r++) {
+        along[a][r].resize(size[a]);
+        for (int c = 0; c < size[a]; c++) {
+          along[a][r][c] = static_cast<double>(cxt->rotation[r][a]) * (c - size[a] / 2);
+        }
+      }
+  }
+  // r . (x - xc, y - yc, z - zc) for image row r of the rotation.
+  double Dot(int r, int x, int y, int z) const {
+    return (along[0][r][x] + along[1][r][y]) + along[2][r][z];
+  }
+};
+
+// The buffers one projection writes, and what it fixes before its pass.
+struct MIPTargets {
+  int n = 0;  // isize
+  int *pix = nullptr;
+  int *voxel = nullptr;
+  unsigned char *object = nullptr;
+  float *dist = nullptr;
+};
+
+struct MIPTap {
+  int dx, dy;
+  double weight;
+};
+
+// One tap of a voxel: m := trunc(g * value), written with the voxel's
+// index, label and (when smaller) distance where it exceeds the pixel.
+inline void MaxTap(const MIPTargets &t, int q, int m, int index, unsigned char label,
+                   double dist) {
+  if (m <= t.pix[q]) return;
+  t.pix[q] = m;
+  t.voxel[q] = index;
+  t.object[q] = label;
+  if (dist < t.dist[q]) t.dist[q] = static_cast<float>(dist);
+}
+
+// Every tap bounds-checked: the border of the image, and kernels of any
+// shape.
+inline void MaxTapsChecked(const MIPTargets &t, const std::vector<MIPTap> &taps, int qc, int qr,
+                           int value, int index, unsigned char label, double dist) {
+  for (const MIPTap &tap : taps) {
+    const int c = qc + tap.dx, r = qr + tap.dy;
+    if (c < 0 || c >= t.n || r < 0 || r >= t.n) continue;
+    MaxTap(t, c + r * t.n, SaturatedInt(tap.weight * value), index, label, dist);
+  }
+}
+
+// The context's kernel as three rows of (dx = -1, 0, +1) weights and a
+// fourth 0, when its taps are the 3 x 3 block, each once, with weights in
+// [0, 1]: then trunc(g * value) of a positive value fits an int, and the
+// fourth lane (m = 0) never exceeds a pixel.
+struct RowKernel {
+  bool usable = false;
+  double w[3][4] = {};
+};
+
+RowKernel MakeRowKernel(const std::vector<MIPTap> &taps) {
+  RowKernel k;
+  bool seen[3][3] = {};
+  if (taps.size() != 9) return k;
+  for (const MIPTap &tap : taps) {
+    if (tap.dx < -1 || tap.dx > 1 || tap.dy < -1 || tap.dy > 1) return k;
+    if (seen[tap.dy + 1][tap.dx + 1] || !(tap.weight >= 0.0 && tap.weight <= 1.0)) return k;
+    seen[tap.dy + 1][tap.dx + 1] = true;
+    k.w[tap.dy + 1][tap.dx + 1] = tap.weight;
+  }
+  k.usable = true;
+  return k;
+}
+
+#if defined(__SSE2__)
+// Three pixels of one image row at once (a fourth lane rides along
+// unchanged): m := trunc(g * value) per lane; lanes where m exceeds the
+// pixel take m, the voxel's index and label, and the smaller of the two
+// distances (min of floats: the same as comparing the double and storing
+// it rounded). The taps of one voxel touch distinct pixels, so doing a
+// row at once keeps the order of the writes that matter.
+struct MIPLanes {
+  __m128d value;
+  __m128i index;
+  __m128 dist;
+  uint32_t label4;  // the label in each byte
+};
+
+inline void MaxRow(const MIPTargets &t, int q, const double *w, const MIPLanes &v) {
+  const __m128i m = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(w), v.value)),
+                                       _mm_cvttpd_epi32(_mm_mul_pd(_mm_loadu_pd(w + 2), v.value)));
+  __m128i *pp = reinterpret_cast<__m128i *>(t.pix + q);
+  const __m128i p = _mm_loadu_si128(pp);
+  const __m128i gt = _mm_cmpgt_epi32(m, p);
+  if (_mm_movemask_epi8(gt) == 0) return;
+  _mm_storeu_si128(pp, _mm_or_si128(_mm_and_si128(gt, m), _mm_andnot_si128(gt, p)));
+  __m128i *pv = reinterpret_cast<__m128i *>(t.voxel + q);
+  const __m128i old = _mm_loadu_si128(pv);
+  _mm_storeu_si128(pv, _mm_or_si128(_mm_and_si128(gt, v.index), _mm_andnot_si128(gt, old)));
+  const __m128 gf = _mm_castsi128_ps(gt);
+  const __m128 d = _mm_loadu_ps(t.dist + q);
+  _mm_storeu_ps(t.dist + q, _mm_or_ps(_mm_and_ps(gf, _mm_min_ps(d, v.dist)), _mm_andnot_ps(gf, d)));
+  const __m128i g16 = _mm_packs_epi32(gt, gt);
+  const uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packs_epi16(g16, g16)));
+  uint32_t o;
+  memcpy(&o, t.object + q, 4);
+  o = (o & ~bytes) | (v.label4 & bytes);
+  memcpy(t.object + q, &o, 4);
+}
+#endif
+
+// The voxel-by-voxel projection. Every visible voxel of the traversal is
+// projected with the rotation to q0 := (trunc(r0 . c + isize / 2),
+// trunc(r1 . c + isize / 2)), c its centred position, and each kernel tap
+// q around q0 inside the image takes m := trunc(g * value) when m exceeds
+// it, recording the voxel, its label and the smaller distance isize -
+// (r2 . c + isize / 2) in the z-buffer. Ties keep the voxel met first, so
+// the z-buffer depends on the front-to-back order.
+//
+// The pixels only grow from 0, so the largest value written is the largest
+// pixel of the result: the caller finds it afterwards.
+void ProjectMaxima(const Shell *shell, const Context *cxt, Image *out, ZBuffer *zb) {
+  const int n = cxt->isize;
+  const double half = n / 2;  // the integer half
+  const double depthCentre = n * 0.5;
+  const ProjectionTables proj(cxt);
+  const MIPTargets t{n, out->val.data(), zb->voxel.data(), zb->object.data(), zb->dist.data()};
+
+  const Kernel *k = cxt->kernel.get();
+  std::vector<MIPTap> taps;
+  bool negativeWeight = false;
+  for (size_t i = 0; i < k->weights.size(); i++) {
+    taps.push_back({k->displacements->dx[i], k->displacements->dy[i], k->weights[i]});
+    negativeWeight = negativeWeight || k->weights[i] < 0.0f;
+  }
+  const RowKernel rows = MakeRowKernel(taps);
+#if defined(__SSE2__)
+  const bool lanes = rows.usable && n >= 4;
+#else
+  const bool lanes = false;
+#endif
+  const Voxel *voxel = shell->voxel.data();
+  const BodyEntry *body = shell->body.data();
+  TraverseShell(shell, cxt, RunOfAxis(cxt, cxt->paxis), false,
+                [&](int index, int x, int y, int z) {
+                  const Voxel vox = voxel[index];
+                  if (vox.visible == 0) return;
+                  const int value = body[index].value;
+                  // With weights >= 0, m <= 0 never exceeds a pixel.
+                  if (value <= 0 && !negativeWeight) return;
+                  const int qc = static_cast<int>(proj.Dot(0, x, y, z) + half);
+                  const int qr = static_cast<int>(proj.Dot(1, x, y, z) + half);
+                  const double dist = n - (proj.Dot(2, x, y, z) + depthCentre);
+#if defined(__SSE2__)
+                  if (lanes && qc >= 1 && qc <= n - 3 && qr >= 1 && qr <= n - 2) {
+                    const MIPLanes v{_mm_set1_pd(value), _mm_set1_epi32(index),
+                                     _mm_set1_ps(static_cast<float>(dist)),
+                                     vox.label * 0x01010101u};
+                    const int q = qc - 1 + (qr - 1) * n;
+                    MaxRow(t, q, rows.w[0], v);
+                    MaxRow(t, q + n, rows.w[1], v);
+                    MaxRow(t, q + 2 * n, rows.w[2], v);
+                    return;
+                  }
+#endif
+                  MaxTapsChecked(t, taps, qc, qr, value, index, vox.label, dist);
+                });
+}
+
+std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *cs,
+                                 const char *func) {
+  CheckShellContext(shell, cxt, func);
+  const int n = cxt->isize;
+  auto out = CreateImage(n, n);
+  if (!IsBodyShell(shell)) return out;
+  InitZBuffer(cxt->zbuffer.get());
+  ProjectMaxima(shell, cxt, out.get(), cxt->zbuffer.get());
+  if (MaximumValue(out.get()) <= 255) return out;
+  if (cs->n < 2 || cs->X.size() < 2 || cs->Y.size() < 2) {
+    Error("The grey-level curve has fewer than two points", func);
+  }
+  return LinearStretch(out.get(), SaturatedInt(cs->X[0]), SaturatedInt(cs->X[1]),
+                       SaturatedInt(cs->Y[0]), SaturatedInt(cs->Y[1]));
+}
+
+// ---- the experimental grey splatting renderers ----
+
+// Two-sided lighting: every voxel with a non-zero opacity, whatever its
+// label, visibility or facing, shaded with c = |viewer . normal|.
+struct DVRMode {
+  static constexpr bool kColour = false;
+  static constexpr bool kTestVisible = false;
+  static constexpr SplatDepth kDepth = SplatDepth::kExact;
+  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kNone;
+  static constexpr bool kPlaneTest = false;
+  static constexpr SplatVoxelTest kVoxelTest = SplatVoxelTest::kOpacity;
+  static constexpr bool kTwoSided = true;
+};
+
+// Normal-shaped footprints: every voxel facing the viewer, whatever its
+// label or visibility; the tap weights are the voxel's own.
+struct EWAMode {
+  static constexpr bool kColour = false;
+  static constexpr bool kTestVisible = false;
+  static constexpr SplatDepth kDepth = SplatDepth::kExact;
+  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kNone;
+  static constexpr bool kPlaneTest = false;
+  static constexpr SplatVoxelTest kVoxelTest = SplatVoxelTest::kNone;
+};
+
+std::unique_ptr<FBuffer> OpenFBuffer(int ncols, int nrows) {
+  auto f = CreateFBuffer(ncols, nrows);
+  InitFBuffer(f.get(), 1.0f);
+  return f;
+}
+
+// The footprint of a voxel with normal (nx, ny, nz): for each kernel
+// offset (dx, dy), t := nz (-dy) + ny (-dx), s := ((dx^2 + dy^2) - t^2) /
+// nx and weight exp(-(s^2 + t^2) / 6.25). A normal with nx = 0 (only
+// entries without a direction have one) takes the footprint of the
+// smallest non-zero |nx| a stored component can hold, the positive
+// single-precision denormal 2^-149: every tap whose numerator is not
+// exactly zero gets weight 0, the others exp(-t^2 / 6.25).
+void NormalFootprint(const NormalVector &normal, const std::vector<SplatTap> &kernel,
+                     float *weights) {
+  double nx = normal.x;
+  if (nx == 0.0) nx = std::numeric_limits<float>::denorm_min();
+  const double ny = normal.y, nz = normal.z;
+  for (size_t i = 0; i < kernel.size(); i++) {
+    const double dx = kernel[i].dx, dy = kernel[i].dy;
+    const double t = nz * -dy + ny * -dx;
+    const double s = ((dx * dx + dy * dy) - t * t) / nx;
+    weights[i] = static_cast<float>(std::exp(-(s * s + t * t) / 6.25));
+  }
+}
+
+template <class Mode>
+std::unique_ptr<Image> RenderGreySplats(const Shell *shell, Context *cxt, const char *func) {
+  CheckShellContext(shell, cxt, func);
+  SplatSetup s = MakeSplatSetup(cxt);
+  auto interT = OpenFBuffer(s.shear.iw, s.shear.ih);
+  auto outT = OpenFBuffer(s.isize, s.isize);
+  auto out = CreateImage(s.isize, s.isize);
+  const SplatTargets t{interT.get(), outT.get(), nullptr, nullptr, out.get()};
+  const AxisRun outer = RunOfAxis(cxt, cxt->paxis);
+  if (std::is_same<Mode, EWAMode>::value) {
+    // The footprints live in this call's copy of the kernel taps, filled
+    // per voxel from a table by normal index; the context's kernel is left
+    // as it was.
+    const size_t ntaps = s.taps.size();
+    std::vector<float> footprint(kNormalTableEntries * ntaps);
+    std::vector<unsigned char> known(kNormalTableEntries, 0);
+    const std::vector<SplatTap> kernel = s.taps;
+    TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
+        shell, cxt, s.shear, outer, false, t.interT,
+        [&](int index, int x, int y, int z, int u, int v) {
+          const int normal = shell->voxel[index].normal;
+          float *w = &footprint[normal * ntaps];
+          if (!known[normal]) {
+            NormalFootprint(shell->normaltable->entry[normal], kernel, w);
+            known[normal] = 1;
+          }
+          for (size_t i = 0; i < ntaps; i++) s.taps[i].weight = w[i];
+          SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+        });
+  } else {
+    CompositeShell<Mode>(s, t, shell, cxt, outer, false);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::unique_ptr<Image> MIPShell(const Shell *shell, Context *cxt, const Curve *cs) {
+  return RenderMIP(shell, cxt, cs, "MIPShell");
+}
+
+std::unique_ptr<CImage> CMIPShell(const Shell *shell, Context *cxt, const Curve *cs) {
+  auto grey = RenderMIP(shell, cxt, cs, "CMIPShell");
+  return Colorize(cxt, grey.get());
+}
+
+std::unique_ptr<CImage> GMIPShell(const Shell *shell, Context *cxt, const Curve *cs) {
+  auto grey = RenderMIP(shell, cxt, cs, "GMIPShell");
+  auto out = CreateCImage(grey->ncols, grey->nrows);
+  for (int b = 0; b < 3; b++) out->C[b]->val = grey->val;
+  return out;
+}
+
+std::unique_ptr<Image> DirectVolumeRendering(const Shell *shell, Context *cxt) {
+  return RenderGreySplats<DVRMode>(shell, cxt, "DirectVolumeRendering");
+}
+
+std::unique_ptr<Image> EWASWShellRendering(const Shell *shell, Context *cxt) {
+  return RenderGreySplats<EWAMode>(shell, cxt, "EWASWShellRendering");
+}
