@@ -472,6 +472,7 @@ std::unique_ptr<CImage> CutBase(const Context *cxt, CutBuffers &b, bool faces, c
 std::unique_ptr<CImage> RenderColourCut(const Shell *shell, Context *cxt, const Curve *cs,
                                         CutFaces how, const char *func) {
   const Window w = CurveWindow(cs, func);
+  ShellScene(shell, func);
   CutBuffers b = StartCut(shell, cxt, func);
   const bool faces = DrawClipFaces(b.face.get(), shell, cxt, b.interT.get(), b.outT.get(), how, func);
   auto out = CutBase(cxt, b, faces, w);
@@ -497,6 +498,7 @@ std::unique_ptr<CImage> CSWShellRenderingCutPlane(const Shell *shell, Context *c
                                                   const Curve *cs, const Plane *pl) {
   const char *func = "CSWShellRenderingCutPlane";
   const Window w = CurveWindow(cs, func);
+  ShellScene(shell, func);
   CutBuffers b = StartCut(shell, cxt, func);
   SetPlaneZBuffer(cxt->zbuffer.get(), pl);
   bool faces = true;
@@ -518,6 +520,7 @@ std::unique_ptr<CImage> CSWShellRenderingCutPlane(const Shell *shell, Context *c
 std::unique_ptr<Image> SWShellRenderingCut(const Shell *shell, Context *cxt, const Curve *cs) {
   const char *func = "SWShellRenderingCut";
   const Window w = CurveWindow(cs, func);
+  ShellScene(shell, func);
   CutBuffers b = StartCut(shell, cxt, func);
   const bool faces = DrawClipFaces(b.face.get(), shell, cxt, b.interT.get(), b.outT.get(),
                                    CutFaces::kRows, func);
@@ -537,6 +540,7 @@ std::unique_ptr<CImage> CSWShellRenderingStereo(const Shell *shell, Context *cxt
   const char *func = "CSWShellRenderingStereo";
   CheckShellContext(shell, cxt, func);
   CurveWindow(cs, func);
+  ShellScene(shell, func);
   const SavedView start = SaveView(cxt);
   auto out = std::make_unique<CImage>();
   try {
