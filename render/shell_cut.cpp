@@ -634,6 +634,7 @@ std::unique_ptr<Image> ShellRenderingDrawObjectCut(const Shell *shell, Context *
   const int n = s.isize;
   const ZBuffer *zb = cxt->zbuffer.get();
   auto labels = CreateImage(n, n);
+  bool any = false;
   ForFaceRows(shell, cxt, a, FaceSlice(cxt, a), true,
               [&](const std::vector<RowVoxel> &row, int *pos, int inRowAxis) {
                 for (const RowVoxel &rv : row) {
@@ -647,11 +648,14 @@ std::unique_ptr<Image> ShellRenderingDrawObjectCut(const Shell *shell, Context *
                     const int qc = q0c + tap.dx, qr = q0r + tap.dy;
                     if (qc < 0 || qc >= n || qr < 0 || qr >= n) continue;
                     const int q = qc + qr * n;
-                    if (dist < zb->dist[q]) labels->val[q] = vox.label;
+                    if (dist < zb->dist[q]) labels->val[q] = vox.label, any = true;
                   }
                 }
               });
-  return FillSlice(labels.get());
+  // A face without labels fills to itself (all zero), without the fill's
+  // pass over the image: the common case of a clip box at the volume's
+  // faces, where objects rarely reach.
+  return any ? FillSlice(labels.get()) : std::move(labels);
 }
 
 // Per output pixel, the slices k (from ki to kf) whose rounded position
