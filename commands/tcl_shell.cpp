@@ -9,9 +9,11 @@
 #include "commands/tcl_shell.h"
 #include "core/curve.h"
 #include "core/image.h"
+#include "core/plane.h"
 #include "core/scene.h"
 #include "render/context.h"
 #include "render/shell.h"
+#include "render/shell_cut.h"
 #include "render/shell_render.h"
 #include "segment/classify.h"
 
@@ -167,10 +169,71 @@ std::unique_ptr<Curve> ShellGradientHistogramCommand(Shell *shell) {
   return ShellGradientHistogram(WithLiveScene(shell));
 }
 
+// ---- cut rendering ----
+
+// "<axis>" is one letter: x, y or z.
+char AxisArg(const char *s) {
+  if ((s[0] == 'x' || s[0] == 'y' || s[0] == 'z') && s[1] == '\0') return s[0];
+  throw CommandError(std::string("bad axis \"") + s + "\": must be x, y or z");
+}
+
+void SWShellRenderingDrawCutCommand(Image *img, Shell *shell, Context *cxt, FBuffer *shear,
+                                    FBuffer *warp, const char *axis) {
+  SWShellRenderingDrawCut(img, shell, cxt, shear, warp, AxisArg(axis));
+}
+void SWShellRenderingDrawSceneCutCommand(Image *img, Shell *shell, Context *cxt, FBuffer *shear,
+                                         FBuffer *warp, const char *axis) {
+  SWShellRenderingDrawSceneCut(img, WithLiveScene(shell), cxt, shear, warp, AxisArg(axis));
+}
+// The three near faces are drawn together; the axis is checked and not used.
+void ISWShellRenderingDrawSceneCutCommand(Image *img, Shell *shell, Context *cxt,
+                                          FBuffer *shear, FBuffer *warp, const char *axis) {
+  AxisArg(axis);
+  ISWShellRenderingDrawSceneCut(img, WithLiveScene(shell), cxt, shear, warp);
+}
+void ShellRenderingDrawCutCommand(Image *img, Shell *shell, Context *cxt, FBuffer *cumopac,
+                                  const char *axis) {
+  ShellRenderingDrawCut(img, shell, cxt, cumopac, AxisArg(axis));
+}
+void ShellRenderingDrawSceneCutCommand(Image *img, Shell *shell, Context *cxt, FBuffer *cumopac,
+                                       const char *axis) {
+  ShellRenderingDrawSceneCut(img, WithLiveScene(shell), cxt, cumopac, AxisArg(axis));
+}
+void ShellRenderingDrawSceneCutPlaneCommand(Image *img, Shell *shell, Context *cxt,
+                                            FBuffer *cumopac) {
+  ShellRenderingDrawSceneCutPlane(img, WithLiveScene(shell), cxt, cumopac);
+}
+std::unique_ptr<Image> ShellRenderingDrawObjectCutCommand(Shell *shell, Context *cxt,
+                                                          const char *axis) {
+  return ShellRenderingDrawObjectCut(shell, cxt, AxisArg(axis));
+}
+std::unique_ptr<Image> SWShellRenderingCutCommand(Shell *shell, Context *cxt, Curve *cs) {
+  return SWShellRenderingCut(WithLiveScene(shell), cxt, cs);
+}
+std::unique_ptr<CImage> CSWShellRenderingCutCommand(Shell *shell, Context *cxt, Curve *cs) {
+  return CSWShellRenderingCut(WithLiveScene(shell), cxt, cs);
+}
+std::unique_ptr<CImage> FastCSWShellRenderingCutCommand(Shell *shell, Context *cxt, Curve *cs) {
+  return FastCSWShellRenderingCut(WithLiveScene(shell), cxt, cs);
+}
+std::unique_ptr<CImage> CSWShellRenderingCutPlaneCommand(Shell *shell, Context *cxt, Curve *cs,
+                                                         Plane *pl) {
+  return CSWShellRenderingCutPlane(WithLiveScene(shell), cxt, cs, pl);
+}
+std::unique_ptr<CImage> CSWShellRenderingStereoCommand(Shell *shell, Context *cxt, Curve *cs) {
+  return CSWShellRenderingStereo(WithLiveScene(shell), cxt, cs);
+}
+
 }  // namespace
 
 std::vector<CommandSpec> ShellCommands() {
   return {
+      Wrap<&SWShellRenderingDrawCutCommand>("SWShellRenderingDrawCut",
+                                            {"img", "shell", "cxt", "shear", "warp", "axis"}),
+      Wrap<&SWShellRenderingDrawSceneCutCommand>("SWShellRenderingDrawSceneCut",
+                                                 {"img", "shell", "cxt", "shear", "warp", "axis"}),
+      Wrap<&ISWShellRenderingDrawSceneCutCommand>("ISWShellRenderingDrawSceneCut",
+                                                  {"img", "shell", "cxt", "shear", "warp", "axis"}),
       Wrap<&CreateShell>("CreateShell", {"scn", "alpha", "w"}),
       Wrap<&CreateBodyShell>("CreateBodyShell", {"scn", "alpha"}),
       Wrap<&NonTransparentVoxels>("NonTransparentVoxels", {"scn", "alpha"}),
@@ -211,6 +274,15 @@ std::vector<CommandSpec> ShellCommands() {
       Wrap<&SetShellLabel>("SetShellLabel", {"shell", "scn"}),
       Wrap<&SetShellOpacity>("SetShellOpacity", {"shell", "alpha"}),
       Wrap<&DestroyShellCommand>("DestroyShell", {"shell"}),
+      Wrap<&ShellRenderingDrawCutCommand>("ShellRenderingDrawCut",
+                                          {"img", "shell", "cxt", "cumopac", "axis"}),
+      Wrap<&ShellRenderingDrawSceneCutCommand>("ShellRenderingDrawSceneCut",
+                                               {"img", "shell", "cxt", "cumopac", "axis"}),
+      Wrap<&ShellRenderingDrawCutPlane>("ShellRenderingDrawCutPlane",
+                                        {"img", "shell", "cxt", "cumopac"}),
+      Wrap<&ShellRenderingDrawSceneCutPlaneCommand>("ShellRenderingDrawSceneCutPlane",
+                                                    {"img", "shell", "cxt", "cumopac"}),
+      Wrap<&RaycastSceneCut>("RaycastSceneCut", {"img", "scn", "cxt", "cumopac"}),
       Wrap<&GetPointerCommand>("GetPointer", {"shell", "v"}),
       Wrap<&VoxelExistCommand>("VoxelExist", {"shell", "v"}),
       Wrap<&SWShellRendering>("SWShellRendering", {"shell", "cxt"}),
@@ -219,10 +291,18 @@ std::vector<CommandSpec> ShellCommands() {
       Wrap<&DirectVolumeRendering>("DirectVolumeRendering", {"shell", "cxt"}),
       Wrap<&EWASWShellRendering>("EWASWShellRendering", {"shell", "cxt"}),
       Wrap<&MIPShell>("MIPShell", {"shell", "cxt", "cs"}),
+      Wrap<&SWShellRenderingCutCommand>("SWShellRenderingCut", {"shell", "cxt", "cs"}),
+      Wrap<&ShellRenderingDrawObjectCutCommand>("ShellRenderingDrawObjectCut",
+                                                {"shell", "cxt", "axis"}),
       Wrap<&CMIPShell>("CMIPShell", {"shell", "cxt", "cs"}),
       Wrap<&GMIPShell>("GMIPShell", {"shell", "cxt", "cs"}),
       Wrap<&CSWShellRendering>("CSWShellRendering", {"shell", "cxt"}),
       Wrap<&ICSWShellRendering>("ICSWShellRendering", {"shell", "cxt"}),
+      Wrap<&CSWShellRenderingCutCommand>("CSWShellRenderingCut", {"shell", "cxt", "cs"}),
+      Wrap<&FastCSWShellRenderingCutCommand>("FastCSWShellRenderingCut", {"shell", "cxt", "cs"}),
+      Wrap<&CSWShellRenderingCutPlaneCommand>("CSWShellRenderingCutPlane",
+                                              {"shell", "cxt", "cs", "pl"}),
+      Wrap<&CSWShellRenderingStereoCommand>("CSWShellRenderingStereo", {"shell", "cxt", "cs"}),
       Wrap<&GetShellXSize>("GetShellXSize", {"shell"}),
       Wrap<&GetShellYSize>("GetShellYSize", {"shell"}),
       Wrap<&GetShellZSize>("GetShellZSize", {"shell"}),
