@@ -498,10 +498,18 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn, const TileNei
       // The last block of the list is full up to list->cur; appends to the
       // list being served go to `carried`, so the bound does not move.
       const int nbk = blk == list->last ? static_cast<int>(list->cur - block) : EntryRing::kBlockEntries;
+      // Look-ahead runs on into the next block of the list.
+      const int nextBlk = ring.Next(blk);
+      const Entry *next = nextBlk == -1 ? block : ring.Block(nextBlk);
+      const int nnext = nextBlk == -1 ? 0 : nextBlk == list->last ? static_cast<int>(list->cur - next)
+                                                                  : EntryRing::kBlockEntries;
+      auto ahead = [&](int i) -> const Entry * {
+        return i < nbk ? block + i : i - nbk < nnext ? next + (i - nbk) : nullptr;
+      };
       for (int j = 0; j < nbk; j++) {
-        if (j + kCostAhead < nbk) __builtin_prefetch(K + block[j + kCostAhead].voxel);
-        if (j + kRowsAhead < nbk) {
-          const int a = block[j + kRowsAhead].voxel;
+        if (const Entry *f = ahead(j + kCostAhead)) __builtin_prefetch(K + f->voxel);
+        if (const Entry *f = ahead(j + kRowsAhead)) {
+          const int a = f->voxel;
           if (K[a] == v) {
             if (kTiles) {
               const int *ln = tn.lines[a & 15];
