@@ -316,6 +316,8 @@ struct TileNeighbourhood {
   int lines[16][27];
 };
 
+bool gGathersAllowed = true;
+
 TileNeighbourhood TilesOf(const Propagation &pr) {
   TileNeighbourhood tn;
   std::fill(tn.kind, tn.kind + 32, 0);
@@ -354,7 +356,7 @@ TileNeighbourhood TilesOf(const Propagation &pr) {
   tn.n = n;
   tn.all = n == 32 ? ~0u : (1u << n) - 1;
 #if defined(__x86_64__) && defined(__GNUC__)
-  tn.gather = __builtin_cpu_supports("avx2");
+  tn.gather = gGathersAllowed && __builtin_cpu_supports("avx2");
 #endif
   tn.usable = true;
   return tn;
@@ -670,3 +672,5 @@ void PropagateDisplacements(const Propagation &pr) {
   else
     Run<int32_t, false>(pr);
 }
+
+void AllowVectorGathers(bool allow) { gGathersAllowed = allow; }

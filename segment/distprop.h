@@ -52,3 +52,8 @@ struct Propagation {
 
 // Runs the propagation to the end, updating p.cost in place.
 void PropagateDisplacements(const Propagation &p);
+
+// Whether the propagation may test eight neighbours a load with the AVX2
+// gathers where the processor has them (the default); off, it takes the
+// portable path, which gives the same results.
+void AllowVectorGathers(bool allow);
