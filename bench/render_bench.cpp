@@ -34,15 +34,6 @@
 #include "render/shell_cut.h"
 #include "render/shell_render.h"
 
-// The maximum-intensity and cut renderers live in their own modules; a
-// tree without them still benchmarks the others (the core library compiles
-// every render/*.cpp, so a module's source file means its functions link).
-#if __has_include("render/shell_mip.cpp")
-#define HAVE_SHELL_MIP 1
-#endif
-#if __has_include("render/shell_cut.cpp")
-#define HAVE_SHELL_CUT 1
-#endif
 
 namespace {
 
@@ -274,7 +265,6 @@ int main(int argc, char **argv) {
   Context *c = cxt.get();
   const Curve *cs = window.get();
   Timing icsw[2], csw[2], cut[2], mip;
-  bool haveCut = false, haveMip = false;
   for (int k = 0; k < 2; k++) {
     const ShellCase *sc = k == 0 ? &a : &b;
     const Shell *s = sc->shell;
@@ -286,27 +276,16 @@ int main(int argc, char **argv) {
                     TimeFrames(c, views, repeats, [&] { return CSWShellRendering(s, c); })});
     PrintRow(rows.back());
     csw[k] = rows.back().t;
-#ifdef HAVE_SHELL_CUT
     rows.push_back({"CSWShellRenderingCut", sc, TimeFrames(c, views, repeats, [&] {
                       return CSWShellRenderingCut(s, c, cs);
                     })});
     PrintRow(rows.back());
     cut[k] = rows.back().t;
-    haveCut = true;
-#else
-    printf("  %-22s %-3s not built in this tree\n", "CSWShellRenderingCut", sc->name);
-#endif
   }
-#ifdef HAVE_SHELL_MIP
   rows.push_back({"MIPShell", &b,
                   TimeFrames(c, views, repeats, [&] { return MIPShell(body.get(), c, cs); })});
   PrintRow(rows.back());
   mip = rows.back().t;
-  haveMip = true;
-#else
-  printf("  %-22s %-3s not built in this tree\n", "MIPShell", b.name);
-#endif
-  (void)cs;
   const Timing &icswA = icsw[0], &cswA = csw[0], &cutA = cut[0];
   const Timing &icswB = icsw[1], &cswB = csw[1], &cutB = cut[1], &mipB = mip;
 
@@ -346,7 +325,7 @@ int main(int argc, char **argv) {
       const std::string vtk = python + " " + Quote(script) + common;
       vtkOpaque = RunPeer(vtk + opaque + " " + angles + reps);
       vtkSemi = RunPeer(vtk + semiRamp + " " + angles + reps);
-      if (haveMip) vtkMip = RunPeer(vtk + opaque + " " + angles + reps + " --mip");
+      vtkMip = RunPeer(vtk + opaque + " " + angles + reps + " --mip");
     } else {
       vtkOpaque.note = vtkSemi.note = vtkMip.note = "vtk_render.py not found";
     }
@@ -362,7 +341,7 @@ int main(int argc, char **argv) {
     PrintPeer("VTK opaque", vtkOpaque, icswA.minMs, "ICSW (a)");
     PrintPeer("VTK opaque", vtkOpaque, cswB.minMs, "CSW (b)");
     PrintPeer("VTK semi-transparent", vtkSemi, semi.t.minMs, "ICSW semi-transparent");
-    if (haveMip) PrintPeer("VTK maximum intensity", vtkMip, mipB.minMs, "MIPShell (b)");
+    PrintPeer("VTK maximum intensity", vtkMip, mipB.minMs, "MIPShell (b)");
 
     printf("\ntargets (one thread)\n");
     if (vpOpaque.ok)
@@ -373,7 +352,7 @@ int main(int argc, char **argv) {
       Target("ICSWShellRendering (b) >= 25x faster than VTK opaque",
              vtkOpaque.minMs >= 25.0 * icswB.minMs);
     }
-    if (vtkMip.ok && haveMip) Target("MIPShell (b) >= 2x faster than VTK MIP", vtkMip.minMs >= 2.0 * mipB.minMs);
+    if (vtkMip.ok) Target("MIPShell (b) >= 2x faster than VTK MIP", vtkMip.minMs >= 2.0 * mipB.minMs);
   } else {
     printf("\ntargets (one thread)\n");
   }
@@ -381,8 +360,7 @@ int main(int argc, char **argv) {
   Target("ICSWShellRendering (b) <= 4 ms", icswB.minMs <= 4.0);
   Target("CSWShellRendering within 4x of ICSWShellRendering, (a) and (b)",
          cswA.minMs <= 4.0 * icswA.minMs && cswB.minMs <= 4.0 * icswB.minMs);
-  if (haveCut)
-    Target("CSWShellRenderingCut within 4x of ICSWShellRendering, (a) and (b)",
-           cutA.minMs <= 4.0 * icswA.minMs && cutB.minMs <= 4.0 * icswB.minMs);
+  Target("CSWShellRenderingCut within 4x of ICSWShellRendering, (a) and (b)",
+         cutA.minMs <= 4.0 * icswA.minMs && cutB.minMs <= 4.0 * icswB.minMs);
   return 0;
 }

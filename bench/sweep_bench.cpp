@@ -29,13 +29,6 @@
 #include "render/shell_cut.h"
 #include "render/shell_render.h"
 
-// See render_bench.cpp: a module's source file means its functions link.
-#if __has_include("render/shell_mip.cpp")
-#define HAVE_SHELL_MIP 1
-#endif
-#if __has_include("render/shell_cut.cpp")
-#define HAVE_SHELL_CUT 1
-#endif
 
 namespace {
 
@@ -123,7 +116,6 @@ int main(int argc, char **argv) {
       {"SWShellRendering",
        [](const Shell *s, Context *c) { return AsColour(SWShellRendering(s, c)); }},
       {"ShellRendering", [](const Shell *s, Context *c) { return AsColour(ShellRendering(s, c)); }},
-#ifdef HAVE_SHELL_MIP
       {"MIPShell", [cs](const Shell *s, Context *c) { return AsColour(MIPShell(s, c, cs)); }},
       {"CMIPShell", [cs](const Shell *s, Context *c) { return CMIPShell(s, c, cs); }},
       {"GMIPShell", [cs](const Shell *s, Context *c) { return GMIPShell(s, c, cs); }},
@@ -131,8 +123,6 @@ int main(int argc, char **argv) {
        [](const Shell *s, Context *c) { return AsColour(DirectVolumeRendering(s, c)); }},
       {"EWASWShellRendering",
        [](const Shell *s, Context *c) { return AsColour(EWASWShellRendering(s, c)); }},
-#endif
-#ifdef HAVE_SHELL_CUT
       {"CSWShellRenderingCut",
        [cs](const Shell *s, Context *c) { return CSWShellRenderingCut(s, c, cs); }},
       {"FastCSWShellRenderingCut",
@@ -149,7 +139,6 @@ int main(int argc, char **argv) {
        [cs](const Shell *s, Context *c) { return AsColour(SWShellRenderingCut(s, c, cs)); }},
       {"CSWShellRenderingStereo",
        [cs](const Shell *s, Context *c) { return CSWShellRenderingStereo(s, c, cs); }},
-#endif
   };
 
   const auto directions = SweepDirections();
