@@ -206,6 +206,34 @@ inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) 
   return PhongOf(o, c) * (1.0 - d / isize) + o.amb;
 }
 
+// AccVoxelColor's sum, into three colour sums given by address (the
+// planes of an image at one pixel, or an interleaved pixel): each
+// component of the colour of luminance Y and the object's chroma, clamped
+// to [0, 255], weighted by opac, grows its sum by the low 8 bits of its
+// truncation.
+inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, float Y,
+                          float opac) {
+  double c[3];
+  ObjectRGB(Y, o.Cb, o.Cr, c);
+  int *sums[3] = {s0, s1, s2};
+  for (int b = 0; b < 3; b++) {
+    // Within the int range the conversion truncates as trunc does; the
+    // rest (and NaN) takes the general path.
+    const double v = std::clamp(c[b], 0.0, 255.0) * opac;
+    if (v > -2147483648.0 && v < 2147483648.0) {
+      *sums[b] += static_cast<int>(v) & 0xFF;
+      continue;
+    }
+    const double w = std::trunc(v);
+    int low8 = 0;
+    if (w == w) {
+      const double r = std::fmod(w, 256.0);
+      low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
+    }
+    *sums[b] += low8;
+  }
+}
+
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
 // (u, v) the caller computed with ShearedCoord<kTruncate>.
 template <class Mode>
@@ -233,6 +261,12 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
   const double shade = ShadeOf(o, c, d, s.isize);
   const double alpha = s.opacity[vox.opacity], A = o.opac;
   float *T = t.outT->val.data();
+  int *red = nullptr, *green = nullptr, *blue = nullptr;
+  if (Mode::kColour) {
+    red = t.colour->C[0]->val.data();
+    green = t.colour->C[1]->val.data();
+    blue = t.colour->C[2]->val.data();
+  }
   for (const SplatTap &tap : s.taps) {
     const int qc = q0c + tap.dx, qr = q0r + tap.dy;
     if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) continue;
@@ -241,8 +275,8 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
     if (Mode::kPlaneTest && !(dist < zb->dist[q])) continue;
     const double w = tap.weight * alpha * A;
     if (Mode::kColour) {
-      AccVoxelColor(t.colour, cxt, q, static_cast<float>(shade), static_cast<float>(T[q] * w),
-                    vox.label);
+      AddVoxelColor(&red[q], &green[q], &blue[q], o, static_cast<float>(shade),
+                    static_cast<float>(T[q] * w));
     } else {
       t.grey->val[q] += SaturatedInt(T[q] * tap.weight * alpha * A * 255.0 * shade);
     }
