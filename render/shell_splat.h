@@ -392,9 +392,8 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     auto coordOf = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
     auto indexOf = [&](int e) { return viaList ? int(list[e].pointer) : e; };
     // The in-row clip as an entry range (entries are sorted by coordinate);
-    // nothing to search when the clip spans the axis or the row.
-    if (clipRow && (inRowLo > 0 || inRowHi < inRowSize - 1) &&
-        (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
+    // nothing to search when both ends lie inside it.
+    if (clipRow && (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
       int lo = first, hi = end;
       while (lo < hi) {
         int mid = (lo + hi) / 2;
