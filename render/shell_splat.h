@@ -361,7 +361,8 @@ class OpenLines {
 // Voxel rows map to runs of consecutive intermediate positions along one
 // line ('z' and 'x': a row, u growing with the in-row coordinate; 'y': a
 // column, v growing), so a row is entered at its first open pixel and
-// jumps from there to the next one, never touching the voxels in between.
+// jumps from there to the next one, never touching the voxels in between;
+// a row whose reachable pixels are all closed is not read at all.
 template <ShearRounding R, bool kVisitOutside, class Visit>
 void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const ShearFrame &f,
                               const AxisRun &outer, bool clipRow, const FBuffer *interT,
