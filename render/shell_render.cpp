@@ -116,35 +116,6 @@ struct InterPixel {
   unsigned char object;
 };
 
-// AccVoxelColor's sum, into the colour of an intermediate pixel: each
-// component of the colour of luminance Y and the object's chroma, clamped
-// to [0, 255], weighted by opac, grows the pixel by the low 8 bits of its
-// truncation.
-inline void AccPixelColor(int rgb[3], const ObjectAppearance &o, float Y, float opac) {
-  double c[3];
-  ObjectRGB(Y, o.Cb, o.Cr, c);
-  for (int b = 0; b < 3; b++) {
-    // Within the int range the conversion truncates as trunc does; the
-    // rest (and NaN) takes the general path.
-    const double v = std::clamp(c[b], 0.0, 255.0) * opac;
-    if (v > -2147483648.0 && v < 2147483648.0) {
-      rgb[b] += static_cast<int>(v) & 0xFF;
-      continue;
-    }
-    const double w = std::trunc(v);
-    int low8;
-    if (w > -2147483648.0 && w < 2147483648.0) {
-      low8 = static_cast<int>(w) & 0xFF;
-    } else if (w == w) {
-      const double r = std::fmod(w, 256.0);
-      low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
-    } else {
-      low8 = 0;
-    }
-    rgb[b] += low8;
-  }
-}
-
 template <bool kSkip>
 std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   CheckShellContext(shell, cxt, "ICSWShellRendering");
@@ -181,7 +152,8 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
     const double shade = lastPhong * (1.0 - d / s.isize) + o.amb;
     const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
     InterPixel &px = ip[p];
-    AccPixelColor(px.rgb, o, static_cast<float>(shade), static_cast<float>(T[p] * w));
+    AddVoxelColor(&px.rgb[0], &px.rgb[1], &px.rgb[2], o, static_cast<float>(shade),
+                  static_cast<float>(T[p] * w));
     T[p] = static_cast<float>(T[p] * (1.0 - w));
     if (px.voxel == -1) {
       px.voxel = index;

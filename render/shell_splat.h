@@ -231,6 +231,34 @@ inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) 
   return PhongOf(o, c) * (1.0 - d / isize) + o.amb;
 }
 
+// AccVoxelColor's sum, into three colour sums given by address (the
+// planes of an image at one pixel, or an interleaved pixel): each
+// component of the colour of luminance Y and the object's chroma, clamped
+// to [0, 255], weighted by opac, grows its sum by the low 8 bits of its
+// truncation.
+inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, float Y,
+                          float opac) {
+  double c[3];
+  ObjectRGB(Y, o.Cb, o.Cr, c);
+  int *sums[3] = {s0, s1, s2};
+  for (int b = 0; b < 3; b++) {
+    // Within the int range the conversion truncates as trunc does; the
+    // rest (and NaN) takes the general path.
+    const double v = std::clamp(c[b], 0.0, 255.0) * opac;
+    if (v > -2147483648.0 && v < 2147483648.0) {
+      *sums[b] += static_cast<int>(v) & 0xFF;
+      continue;
+    }
+    const double w = std::trunc(v);
+    int low8 = 0;
+    if (w == w) {
+      const double r = std::fmod(w, 256.0);
+      low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
+    }
+    *sums[b] += low8;
+  }
+}
+
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
 // (u, v) the caller computed with ShearedCoord<kTruncate>.
 template <class Mode>
@@ -264,6 +292,12 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
   const double shade = ShadeOf(o, c, d, s.isize);
   const double alpha = s.opacity[vox.opacity], A = o.opac;
   float *T = t.outT->val.data();
+  int *red = nullptr, *green = nullptr, *blue = nullptr;
+  if (Mode::kColour) {
+    red = t.colour->C[0]->val.data();
+    green = t.colour->C[1]->val.data();
+    blue = t.colour->C[2]->val.data();
+  }
   for (const SplatTap &tap : s.taps) {
     const int qc = q0c + tap.dx, qr = q0r + tap.dy;
     if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) continue;
@@ -272,8 +306,8 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
     if (Mode::kPlaneTest && !(dist < zb->dist[q])) continue;
     const double w = tap.weight * alpha * A;
     if (Mode::kColour) {
-      AccVoxelColor(t.colour, cxt, q, static_cast<float>(shade), static_cast<float>(T[q] * w),
-                    vox.label);
+      AddVoxelColor(&red[q], &green[q], &blue[q], o, static_cast<float>(shade),
+                    static_cast<float>(T[q] * w));
     } else {
       t.grey->val[q] +=
           SaturatedInt(static_cast<double>(T[q]) * tap.weight * alpha * A * 255.0 * shade);
@@ -359,7 +393,8 @@ class OpenLines {
 // Voxel rows map to runs of consecutive intermediate positions along one
 // line ('z' and 'x': a row, u growing with the in-row coordinate; 'y': a
 // column, v growing), so a row is entered at its first open pixel and
-// jumps from there to the next one, never touching the voxels in between.
+// jumps from there to the next one, never touching the voxels in between;
+// a row whose reachable pixels are all closed is not read at all.
 template <ShearRounding R, bool kVisitOutside, class Visit>
 void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const ShearFrame &f,
                               const AxisRun &outer, bool clipRow, const FBuffer *interT,
@@ -390,9 +425,8 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     auto coordOf = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
     auto indexOf = [&](int e) { return viaList ? int(list[e].pointer) : e; };
     // The in-row clip as an entry range (entries are sorted by coordinate);
-    // nothing to search when the clip spans the axis or the row.
-    if (clipRow && (inRowLo > 0 || inRowHi < inRowSize - 1) &&
-        (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
+    // nothing to search when both ends lie inside it.
+    if (clipRow && (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
       int lo = first, hi = end;
       while (lo < hi) {
         int mid = (lo + hi) / 2;
