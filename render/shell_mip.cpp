@@ -46,10 +46,6 @@ struct ProjectionTables {
         }
       }
   }
-  // r . (x - xc, y - yc, z - zc) for image row r of the rotation.
-  double Dot(int r, int x, int y, int z) const {
-    return (along[0][r][x] + along[1][r][y]) + along[2][r][z];
-  }
 };
 
 // The buffers one projection writes, and what it fixes before its pass.
@@ -158,53 +154,197 @@ inline void MaxRow(const MIPTargets &t, int q, const double *w, const MIPLanes &
 //
 // The pixels only grow from 0, so the largest value written is the largest
 // pixel of the result: the caller finds it afterwards.
-void ProjectMaxima(const Shell *shell, const Context *cxt, Image *out, ZBuffer *zb) {
-  const int n = cxt->isize;
-  const double half = n / 2;  // the integer half
-  const double depthCentre = n * 0.5;
-  const ProjectionTables proj(cxt);
-  const MIPTargets t{n, out->val.data(), zb->voxel.data(), zb->object.data(), zb->dist.data()};
-
-  const Kernel *k = cxt->kernel.get();
-  std::vector<MIPTap> taps;
-  bool negativeWeight = false;
-  for (size_t i = 0; i < k->weights.size(); i++) {
-    taps.push_back({k->displacements->dx[i], k->displacements->dy[i], k->weights[i]});
-    negativeWeight = negativeWeight || k->weights[i] < 0.0f;
+class MaximaProjector {
+ public:
+  MaximaProjector(const Shell *shell, const Context *cxt, Image *out, ZBuffer *zb)
+      : shell_(shell), cxt_(cxt), proj_(cxt), n_(cxt->isize), half_(cxt->isize / 2),
+        depthCentre_(cxt->isize * 0.5),
+        t_{cxt->isize, out->val.data(), zb->voxel.data(), zb->object.data(), zb->dist.data()} {
+    const Kernel *k = cxt->kernel.get();
+    for (size_t i = 0; i < k->weights.size(); i++) {
+      taps_.push_back({k->displacements->dx[i], k->displacements->dy[i], k->weights[i]});
+      negativeWeight_ = negativeWeight_ || k->weights[i] < 0.0f;
+    }
+    rows_ = MakeRowKernel(taps_);
+#if defined(__SSE2__)
+    lanes_ = rows_.usable && n_ >= 4;
+#endif
   }
-  const RowKernel rows = MakeRowKernel(taps);
+
+  // The traversal of the shell-rendering order, without the in-row clip.
+  void Run() {
+    const AxisRun outer = RunOfAxis(cxt_, cxt_->paxis);
+    const AxisRun yr = RunOfAxis(cxt_, 'y'), zr = RunOfAxis(cxt_, 'z');
+    switch (cxt_->paxis) {
+      case 'z':
+        for (int z = outer.first; z != outer.end; z += outer.step)
+          for (int y = yr.first; y != yr.end; y += yr.step) Row(y, z);
+        break;
+      case 'y':
+        for (int y = outer.first; y != outer.end; y += outer.step)
+          for (int z = zr.first; z != zr.end; z += zr.step) Row(y, z);
+        break;
+      default:
+        Columns(outer, zr);
+    }
+  }
+
+ private:
+  // Row (y, z) of the voxel array, in the order of dx.
+  void Row(int y, int z) {
+    int first, end;
+    ShellRow(shell_, y, z, &first, &end);
+    if (end <= first) return;
+    const RowParts parts = PartsOf(1, y, 2, z);
+    const Voxel *voxel = shell_->voxel.data();
+    const BodyEntry *body = shell_->body.data();
+    const double *c0 = proj_.along[0][0].data(), *c1 = proj_.along[0][1].data();
+    const double *c2 = proj_.along[0][2].data();
+    auto one = [&](int i) {
+      const Voxel vox = voxel[i];
+      if (vox.visible == 0) return;
+      const int value = body[i].value;
+      if (value <= 0 && !negativeWeight_) return;  // m <= 0 never exceeds a pixel
+      Project(parts, c0[vox.x], c1[vox.x], c2[vox.x], value, i);
+    };
+    if (cxt_->dx > 0) {
+      for (int i = first; i < end; i++) one(i);
+    } else {
+      for (int i = end - 1; i >= first; i--) one(i);
+    }
+  }
+
+  // 'x': column (x, z) of the list array for x outer, z inner, in the
+  // order of dy. The list names its voxels all over the voxel and body
+  // arrays; where the weights allow, their values are first gathered into
+  // list order (one pass in memory order), so the columns read them
+  // sequentially.
+  void Columns(const AxisRun &outer, const AxisRun &zr) {
+    const ListEntry *list = shell_->list.data();
+    const Voxel *voxel = shell_->voxel.data();
+    const std::vector<ListValue> values = negativeWeight_ ? std::vector<ListValue>() : ListValues();
+    const double *c0 = proj_.along[1][0].data(), *c1 = proj_.along[1][1].data();
+    const double *c2 = proj_.along[1][2].data();
+    for (int x = outer.first; x != outer.end; x += outer.step) {
+      for (int z = zr.first; z != zr.end; z += zr.step) {
+        int first, end;
+        ShellColumn(shell_, x, z, &first, &end);
+        if (end <= first) continue;
+        const RowParts parts = PartsOf(0, x, 2, z);
+        auto one = [&](int e) {
+          const int index = list[e].pointer, y = list[e].y;
+          int value;
+          if (values.empty()) {
+            if (voxel[index].visible == 0) return;
+            value = shell_->body[index].value;
+          } else {
+            value = values[e].v;
+            if (value <= 0) return;  // also every hidden voxel
+          }
+          Project(parts, c0[y], c1[y], c2[y], value, index);
+        };
+        if (cxt_->dy > 0) {
+          for (int e = first; e < end; e++) one(e);
+        } else {
+          for (int e = end - 1; e >= first; e--) one(e);
+        }
+      }
+    }
+  }
+
+  // A list-ordered value, left uninitialised when allocated.
+  struct ListValue {
+    int v;
+    ListValue() {}
+  };
+
+  // The body value of every list entry's voxel (0 for a hidden one), in
+  // list order: rows are read in memory order, and each column's cursor
+  // advances as its voxels come by, y ascending within every z.
+  std::vector<ListValue> ListValues() const {
+    const int nv = shell_->nvoxels, xs = shell_->xsize, zs = shell_->zsize;
+    std::vector<ListValue> values(nv);
+    std::vector<int> cursor(xs);
+    const int *mxz = shell_->Mxz->val.data();
+    const Voxel *voxel = shell_->voxel.data();
+    const BodyEntry *body = shell_->body.data();
+    for (int z = 0; z < zs; z++) {
+      for (int x = 0; x < xs; x++) cursor[x] = mxz[z + x * zs];
+      for (int y = 0; y < shell_->ysize; y++) {
+        int first, end;
+        ShellRow(shell_, y, z, &first, &end);
+        for (int i = first; i < end; i++) {
+          const Voxel vox = voxel[i];
+          values[cursor[vox.x]++].v = vox.visible ? body[i].value : 0;
+        }
+      }
+    }
+    return values;
+  }
+
+  // The parts of the three dot products fixed along a row: the terms of
+  // the row's two fixed axes a and b (coordinates ca and cb).
+  struct RowParts {
+    double a[3], b[3];
+    bool xFirst;  // the varying axis is x, whose term comes first
+  };
+
+  RowParts PartsOf(int axisA, int ca, int axisB, int cb) const {
+    RowParts p;
+    for (int r = 0; r < 3; r++) {
+      p.a[r] = proj_.along[axisA][r][ca];
+      p.b[r] = proj_.along[axisB][r][cb];
+    }
+    p.xFirst = axisA != 0;
+    return p;
+  }
+
+  // The three dot products summed in x, y, z order.
+  static double Sum(const RowParts &p, int r, double varying) {
+    return p.xFirst ? (varying + p.a[r]) + p.b[r] : (p.a[r] + varying) + p.b[r];
+  }
+
+  void Project(const RowParts &p, double v0, double v1, double v2, int value, int index) {
+    const int qc = static_cast<int>(Sum(p, 0, v0) + half_);
+    const int qr = static_cast<int>(Sum(p, 1, v1) + half_);
 #if defined(__SSE2__)
-  const bool lanes = rows.usable && n >= 4;
-#else
-  const bool lanes = false;
+    if (lanes_ && qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2) {
+      int *q = t_.pix + qc - 1 + (qr - 1) * n_;
+      // With weights in [0, 1] no m exceeds the value: nothing to do when
+      // the nine pixels hold it already.
+      const __m128i vv = _mm_set1_epi32(value);
+      const __m128i three = _mm_set_epi32(0, -1, -1, -1);
+      const __m128i below = _mm_or_si128(
+          _mm_or_si128(_mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q))),
+                       _mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q + n_)))),
+          _mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q + 2 * n_))));
+      if (_mm_movemask_epi8(_mm_and_si128(below, three)) == 0) return;
+      const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
+      const MIPLanes lanes{_mm_set1_pd(value), _mm_set1_epi32(index),
+                           _mm_set1_ps(static_cast<float>(dist)),
+                           shell_->voxel[index].label * 0x01010101u};
+      const int at = static_cast<int>(q - t_.pix);
+      MaxRow(t_, at, rows_.w[0], lanes);
+      MaxRow(t_, at + n_, rows_.w[1], lanes);
+      MaxRow(t_, at + 2 * n_, rows_.w[2], lanes);
+      return;
+    }
 #endif
-  const Voxel *voxel = shell->voxel.data();
-  const BodyEntry *body = shell->body.data();
-  TraverseShell(shell, cxt, RunOfAxis(cxt, cxt->paxis), false,
-                [&](int index, int x, int y, int z) {
-                  const Voxel vox = voxel[index];
-                  if (vox.visible == 0) return;
-                  const int value = body[index].value;
-                  // With weights >= 0, m <= 0 never exceeds a pixel.
-                  if (value <= 0 && !negativeWeight) return;
-                  const int qc = static_cast<int>(proj.Dot(0, x, y, z) + half);
-                  const int qr = static_cast<int>(proj.Dot(1, x, y, z) + half);
-                  const double dist = n - (proj.Dot(2, x, y, z) + depthCentre);
-#if defined(__SSE2__)
-                  if (lanes && qc >= 1 && qc <= n - 3 && qr >= 1 && qr <= n - 2) {
-                    const MIPLanes v{_mm_set1_pd(value), _mm_set1_epi32(index),
-                                     _mm_set1_ps(static_cast<float>(dist)),
-                                     vox.label * 0x01010101u};
-                    const int q = qc - 1 + (qr - 1) * n;
-                    MaxRow(t, q, rows.w[0], v);
-                    MaxRow(t, q + n, rows.w[1], v);
-                    MaxRow(t, q + 2 * n, rows.w[2], v);
-                    return;
-                  }
-#endif
-                  MaxTapsChecked(t, taps, qc, qr, value, index, vox.label, dist);
-                });
-}
+    const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
+    MaxTapsChecked(t_, taps_, qc, qr, value, index, shell_->voxel[index].label, dist);
+  }
+
+  const Shell *shell_;
+  const Context *cxt_;
+  const ProjectionTables proj_;
+  const int n_;
+  const double half_, depthCentre_;
+  const MIPTargets t_;
+  std::vector<MIPTap> taps_;
+  bool negativeWeight_ = false;
+  RowKernel rows_;
+  bool lanes_ = false;
+};
 
 std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *cs,
                                  const char *func) {
@@ -213,7 +353,7 @@ std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *
   auto out = CreateImage(n, n);
   if (!IsBodyShell(shell)) return out;
   InitZBuffer(cxt->zbuffer.get());
-  ProjectMaxima(shell, cxt, out.get(), cxt->zbuffer.get());
+  MaximaProjector(shell, cxt, out.get(), cxt->zbuffer.get()).Run();
   if (MaximumValue(out.get()) <= 255) return out;
   if (cs->n < 2 || cs->X.size() < 2 || cs->Y.size() < 2) {
     Error("The grey-level curve has fewer than two points", func);
