@@ -6,6 +6,7 @@
 // previewed, window curves of one point).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -17,6 +18,7 @@
 #include "render/shell.h"
 #include "render/shell_query.h"
 #include "support/fatal.h"
+#include "support/hand_shell.h"
 #include "support/phantom.h"
 
 namespace {
@@ -32,12 +34,9 @@ struct HandVoxel {
 // A shell of exactly the listed voxels.
 std::unique_ptr<Shell> MakeShell(int xs, int ys, int zs, const std::vector<HandVoxel> &vs,
                                  bool body = false) {
-  auto scn = CreateScene(xs, ys, zs);
-  for (const HandVoxel &v : vs) scn->data[scn->Address(v.x, v.y, v.z)] = 1;
-  auto shell = body ? NewBodyShell(xs, ys, zs, static_cast<int>(vs.size()))
-                    : NewShell(xs, ys, zs, static_cast<int>(vs.size()));
-  SetShellVoxels(shell.get(), scn.get());
-  SetShellList(shell.get(), scn.get());
+  std::vector<std::array<int, 3>> at;
+  for (const HandVoxel &v : vs) at.push_back({v.x, v.y, v.z});
+  auto shell = ShellAt(xs, ys, zs, at, body);
   for (const HandVoxel &v : vs) {
     int i = GetPointer(shell.get(), v.x, v.y, v.z);
     Voxel &r = shell->voxel[i];

@@ -6,10 +6,9 @@
 // principal axes and odd angles.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,7 +25,9 @@
 #include "segment/analysis3.h"
 #include "segment/segmentation3.h"
 #include "support/fatal.h"
+#include "support/hand_shell.h"
 #include "support/phantom.h"
+#include "support/regress.h"
 
 namespace {
 
@@ -43,12 +44,9 @@ struct HandVoxel {
 // A shell of exactly the listed voxels.
 std::unique_ptr<Shell> MakeShell(int xs, int ys, int zs, const std::vector<HandVoxel> &vs,
                                  bool body = false) {
-  auto scn = CreateScene(xs, ys, zs);
-  for (const HandVoxel &v : vs) scn->data[scn->Address(v.x, v.y, v.z)] = 1;
-  auto shell = body ? NewBodyShell(xs, ys, zs, static_cast<int>(vs.size()))
-                    : NewShell(xs, ys, zs, static_cast<int>(vs.size()));
-  SetShellVoxels(shell.get(), scn.get());
-  SetShellList(shell.get(), scn.get());
+  std::vector<std::array<int, 3>> at;
+  for (const HandVoxel &v : vs) at.push_back({v.x, v.y, v.z});
+  auto shell = ShellAt(xs, ys, zs, at, body);
   for (const HandVoxel &v : vs) {
     Voxel &r = shell->voxel[GetPointer(shell.get(), v.x, v.y, v.z)];
     r.label = static_cast<uint8_t>(v.label);
@@ -695,36 +693,6 @@ TEST(ShellRenderers, PositionsOutsideABufferDrawOnlyWhatExists) {
 // Each method on the two 24^3 phantoms from (30, 40), stored once after a
 // look by eye under tests/data/regress (P6 colour, P5 grey, values clamped
 // to 0..255). ORVANE_REGRESS_WRITE=1 rewrites them.
-
-std::string RegressPath(const std::string &name) {
-  std::string path = __FILE__;
-  return path.substr(0, path.rfind("/render/")) + "/data/regress/" + name;
-}
-
-std::string Bytes(const std::vector<const Image *> &bands) {
-  std::string out;
-  const Image *first = bands[0];
-  for (int p = 0; p < first->ncols * first->nrows; p++)
-    for (const Image *b : bands) out += static_cast<char>(std::min(255, std::max(0, b->val[p])));
-  return out;
-}
-
-void ExpectRegression(const std::string &name, const std::vector<const Image *> &bands) {
-  const std::string header = std::string(bands.size() == 3 ? "P6" : "P5") + "\n" +
-                             std::to_string(bands[0]->ncols) + " " +
-                             std::to_string(bands[0]->nrows) + "\n255\n";
-  const std::string data = header + Bytes(bands);
-  const std::string path = RegressPath(name);
-  if (std::getenv("ORVANE_REGRESS_WRITE")) {
-    std::ofstream(path, std::ios::binary) << data;
-    return;
-  }
-  std::ifstream in(path, std::ios::binary);
-  ASSERT_TRUE(in) << "missing " << path;
-  std::stringstream stored;
-  stored << in.rdbuf();
-  EXPECT_TRUE(stored.str() == data) << name << " differs from the stored image";
-}
 
 TEST(ShellRenderers, RegressionImagesOfThePhantoms) {
   auto labels = phantom::LabelledPhantom(24, 24, 24);
