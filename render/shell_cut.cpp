@@ -30,30 +30,13 @@ namespace {
 
 // Depth truncated before the half size is added; a first hit records its
 // distance when nearer.
-struct CutMode {
-  static constexpr bool kColour = true;
-  static constexpr bool kTestVisible = true;
-  static constexpr SplatDepth kDepth = SplatDepth::kTruncated;
-  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kIfNearer;
-  static constexpr bool kPlaneTest = false;
-};
+using CutMode = SplatModeOf<true, true, SplatDepth::kTruncated, SplatFirstHit::kIfNearer, false>;
 // The grey twin of CutMode.
-struct GreyCutMode {
-  static constexpr bool kColour = false;
-  static constexpr bool kTestVisible = true;
-  static constexpr SplatDepth kDepth = SplatDepth::kTruncated;
-  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kIfNearer;
-  static constexpr bool kPlaneTest = false;
-};
+using GreyCutMode =
+    SplatModeOf<false, true, SplatDepth::kTruncated, SplatFirstHit::kIfNearer, false>;
 // Only voxels beyond the plane's depth in the z-buffer are drawn, and a
 // first hit records its distance unconditionally.
-struct CutPlaneMode {
-  static constexpr bool kColour = true;
-  static constexpr bool kTestVisible = true;
-  static constexpr SplatDepth kDepth = SplatDepth::kTruncated;
-  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kAlways;
-  static constexpr bool kPlaneTest = true;
-};
+using CutPlaneMode = SplatModeOf<true, true, SplatDepth::kTruncated, SplatFirstHit::kAlways, true>;
 
 // ---- argument checks ----
 

@@ -366,26 +366,13 @@ std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *
 
 // Two-sided lighting: every voxel with a non-zero opacity, whatever its
 // label, visibility or facing, shaded with c = |viewer . normal|.
-struct DVRMode {
-  static constexpr bool kColour = false;
-  static constexpr bool kTestVisible = false;
-  static constexpr SplatDepth kDepth = SplatDepth::kExact;
-  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kNone;
-  static constexpr bool kPlaneTest = false;
-  static constexpr SplatVoxelTest kVoxelTest = SplatVoxelTest::kOpacity;
-  static constexpr bool kTwoSided = true;
-};
+using DVRMode = SplatModeOf<false, false, SplatDepth::kExact, SplatFirstHit::kNone, false,
+                            SplatVoxelTest::kOpacity, true>;
 
 // Normal-shaped footprints: every voxel facing the viewer, whatever its
 // label or visibility; the tap weights are the voxel's own.
-struct EWAMode {
-  static constexpr bool kColour = false;
-  static constexpr bool kTestVisible = false;
-  static constexpr SplatDepth kDepth = SplatDepth::kExact;
-  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kNone;
-  static constexpr bool kPlaneTest = false;
-  static constexpr SplatVoxelTest kVoxelTest = SplatVoxelTest::kNone;
-};
+using EWAMode = SplatModeOf<false, false, SplatDepth::kExact, SplatFirstHit::kNone, false,
+                            SplatVoxelTest::kNone>;
 
 std::unique_ptr<FBuffer> OpenFBuffer(int ncols, int nrows) {
   auto f = CreateFBuffer(ncols, nrows);

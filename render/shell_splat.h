@@ -45,11 +45,9 @@
 // and, optionally (SplatVoxelTestOf and SplatTwoSided give the defaults):
 //   static constexpr SplatVoxelTest kVoxelTest;  // step 2's voxel test; kLabel
 //   static constexpr bool kTwoSided;      // step 3: c := |c|, no voxel skipped; false
-// kCSWMode and kSWMode below are the renderers' own; the cut renderers
-// define theirs the same way, e.g.
-//   struct CutMode { colour, visible tested, SplatDepth::kTruncated,
-//                    SplatFirstHit::kIfNearer, no plane test };
-//   struct CutPlaneMode { ..., SplatFirstHit::kAlways, kPlaneTest = true };
+// SplatModeOf names them all at once; CSWMode and SWMode below are the
+// renderers' own, and the cut and experimental renderers define theirs the
+// same way.
 //
 // Use:
 //   SplatSetup s = MakeSplatSetup(shell, cxt);        // per rendering
@@ -81,6 +79,20 @@ enum class ShearRounding { kTruncate, kNearest };
 // Which voxels step 2 lets through (besides the gate and the visible flag):
 // those with a non-zero label, with a non-zero opacity, or all.
 enum class SplatVoxelTest { kLabel, kOpacity, kNone };
+
+// A mode with every member given, e.g.
+//   using CutMode = SplatModeOf<true, true, SplatDepth::kTruncated, SplatFirstHit::kIfNearer, false>;
+template <bool Colour, bool TestVisible, SplatDepth Depth, SplatFirstHit FirstHit, bool PlaneTest,
+          SplatVoxelTest VoxelTest = SplatVoxelTest::kLabel, bool TwoSided = false>
+struct SplatModeOf {
+  static constexpr bool kColour = Colour;
+  static constexpr bool kTestVisible = TestVisible;
+  static constexpr SplatDepth kDepth = Depth;
+  static constexpr SplatFirstHit kFirstHit = FirstHit;
+  static constexpr bool kPlaneTest = PlaneTest;
+  static constexpr SplatVoxelTest kVoxelTest = VoxelTest;
+  static constexpr bool kTwoSided = TwoSided;
+};
 
 // A mode's optional members, with their defaults.
 template <class Mode, class = void>
@@ -649,20 +661,8 @@ void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *she
 }
 
 // The colour renderer's mode and the grey one's.
-struct CSWMode {
-  static constexpr bool kColour = true;
-  static constexpr bool kTestVisible = true;
-  static constexpr SplatDepth kDepth = SplatDepth::kExact;
-  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kIfNearer;
-  static constexpr bool kPlaneTest = false;
-};
-struct SWMode {
-  static constexpr bool kColour = false;
-  static constexpr bool kTestVisible = false;
-  static constexpr SplatDepth kDepth = SplatDepth::kExact;
-  static constexpr SplatFirstHit kFirstHit = SplatFirstHit::kNone;
-  static constexpr bool kPlaneTest = false;
-};
+using CSWMode = SplatModeOf<true, true, SplatDepth::kExact, SplatFirstHit::kIfNearer, false>;
+using SWMode = SplatModeOf<false, false, SplatDepth::kExact, SplatFirstHit::kNone, false>;
 
 // The colour renderers without the skipping, for measuring what it saves:
 // the same images and z-buffer as CSWShellRendering and ICSWShellRendering,
