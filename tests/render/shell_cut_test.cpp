@@ -32,7 +32,9 @@
 #include "segment/analysis3.h"
 #include "segment/segmentation3.h"
 #include "support/fatal.h"
+#include "support/hand_shell.h"
 #include "support/phantom.h"
+#include "support/regress.h"
 
 namespace {
 
@@ -444,24 +446,6 @@ void PlainSceneFaces(Image *img, const Shell *shell, Context *cxt, FBuffer *T) {
     }
 }
 
-// The import wizard's object shell of a label scene: the border of width
-// 4, normals from each object's distance map, opacities 255.
-std::unique_ptr<Shell> ObjectShell(const Scene *labels) {
-  auto A = Spheric(1.8f);
-  auto border = Label2Border(labels, A.get(), 2, 16);
-  int k = 0;
-  for (int v : border->data) k += v != 0;
-  auto shell = NewShell(labels->xsize, labels->ysize, labels->zsize, k);
-  SetShellVoxels(shell.get(), border.get());
-  SetShellList(shell.get(), border.get());
-  for (int i = 1; i <= 5; i++) {
-    auto bin = Threshold3(border.get(), i, i);
-    auto d = TDistTrans3(bin.get(), A.get(), 2, 16);
-    SetObjectNormal(shell.get(), d.get(), DistGradient3, i);
-  }
-  return shell;
-}
-
 const float kViews[][2] = {{0, 0},    {90, 0},    {0, 90},     {180, 0},   {0, 270},   {270, 0},
                            {30, 40},  {-30, 40},  {30, -40},   {-30, -40}, {150, 40},  {150, -40},
                            {210, 130}, {-150, 220}, {30, 140}, {-25, 230}, {45, 45},  {12.5f, 77}, {-61, 13.7f}, {88, 3},  {123, 321}};
@@ -683,29 +667,6 @@ TEST(CutFaults, WrongSizesCurvesAxesAndShellKinds) {
 // Each cut method on the 24^3 phantoms from (30, 40) with a clip box that
 // opens them, stored once after a look by eye under tests/data/regress.
 // ORVANE_REGRESS_WRITE=1 rewrites them.
-
-std::string RegressPath(const std::string &name) {
-  std::string path = __FILE__;
-  return path.substr(0, path.rfind("/render/")) + "/data/regress/" + name;
-}
-
-void ExpectRegression(const std::string &name, const std::vector<const Image *> &bands) {
-  std::string data = std::string(bands.size() == 3 ? "P6" : "P5") + "\n" +
-                     std::to_string(bands[0]->ncols) + " " + std::to_string(bands[0]->nrows) +
-                     "\n255\n";
-  for (size_t p = 0; p < bands[0]->val.size(); p++)
-    for (const Image *b : bands) data += static_cast<char>(std::min(255, std::max(0, b->val[p])));
-  const std::string path = RegressPath(name);
-  if (std::getenv("ORVANE_REGRESS_WRITE")) {
-    std::ofstream(path, std::ios::binary) << data;
-    return;
-  }
-  std::ifstream in(path, std::ios::binary);
-  ASSERT_TRUE(in) << "missing " << path;
-  std::stringstream stored;
-  stored << in.rdbuf();
-  EXPECT_TRUE(stored.str() == data) << name << " differs from the stored image";
-}
 
 std::vector<const Image *> Bands(const CImage *c) { return {c->C[0].get(), c->C[1].get(), c->C[2].get()}; }
 

@@ -24,6 +24,7 @@
 #include "segment/analysis3.h"
 #include "segment/segmentation3.h"
 #include "support/fatal.h"
+#include "support/hand_shell.h"
 #include "support/phantom.h"
 #include "support/regress.h"
 
@@ -397,23 +398,6 @@ TEST(MIPRenderers, MatchThePlainVersionsOnPhantomsFromEveryDirection) {
 }
 
 // ---- regression images: the 24^3 phantoms from (30, 40) ----
-
-// The import wizard's object shell: the label border of width 4, normals
-// from each object's distance map, opacities 255.
-std::unique_ptr<Shell> ObjectShell(const Scene *labels) {
-  auto A = Spheric(1.8f);
-  auto border = Label2Border(labels, A.get(), 2, 16);
-  int k = 0;
-  for (int v : border->data) k += v != 0;
-  auto shell = NewShell(labels->xsize, labels->ysize, labels->zsize, k);
-  SetShellVoxels(shell.get(), border.get());
-  SetShellList(shell.get(), border.get());
-  for (int i = 1; i <= 5; i++) {
-    auto bin = Threshold3(border.get(), i, i);
-    SetObjectNormal(shell.get(), TDistTrans3(bin.get(), A.get(), 2, 16).get(), DistGradient3, i);
-  }
-  return shell;
-}
 
 TEST(MIPRenderers, RegressionImagesOfThePhantoms) {
   auto grey = phantom::GreyPhantom(24, 24, 24, 1.0f, 1.0f);

@@ -433,24 +433,6 @@ const float kViews[][2] = {{0, 0},     {90, 0},     {0, 90},     {180, 0},   {0,
                            {150, 40},  {150, -40},  {210, 130},  {-150, 220}, {45, 45},
                            {35.3f, 45}, {12.5f, 77}, {-61, 13.7f}, {88, 3},   {123, 321}, {30, 140}, {-25, 230}};
 
-// The import wizard's object shell of a label scene: the border of width
-// 4, normals from each object's distance map, opacities 255.
-std::unique_ptr<Shell> ObjectShell(const Scene *labels) {
-  auto A = Spheric(1.8f);
-  auto border = Label2Border(labels, A.get(), 2, 16);
-  int k = 0;
-  for (int v : border->data) k += v != 0;
-  auto shell = NewShell(labels->xsize, labels->ysize, labels->zsize, k);
-  SetShellVoxels(shell.get(), border.get());
-  SetShellList(shell.get(), border.get());
-  for (int i = 1; i <= 5; i++) {
-    auto bin = Threshold3(border.get(), i, i);
-    auto d = TDistTrans3(bin.get(), A.get(), 2, 16);
-    SetObjectNormal(shell.get(), d.get(), DistGradient3, i);
-  }
-  return shell;
-}
-
 struct Case {
   std::string name;
   std::unique_ptr<Shell> shell;

@@ -1,15 +1,19 @@
-// Shells made by hand for tests: a shell holding exactly the voxels at the
-// given positions, every field but the position left at its default for
-// the test to set.
+// Shells for tests: one holding exactly the voxels at given positions, and
+// the import wizard's object shell of a label scene.
 #pragma once
 
 #include <array>
 #include <memory>
 #include <vector>
 
+#include "core/adjacency3.h"
 #include "core/scene.h"
+#include "render/normal.h"
 #include "render/shell.h"
+#include "segment/analysis3.h"
+#include "segment/segmentation3.h"
 
+// Every field but the position is left at its default for the test to set.
 inline std::unique_ptr<Shell> ShellAt(int xs, int ys, int zs,
                                       const std::vector<std::array<int, 3>> &at, bool body) {
   auto scn = CreateScene(xs, ys, zs);
@@ -18,5 +22,22 @@ inline std::unique_ptr<Shell> ShellAt(int xs, int ys, int zs,
   auto shell = body ? NewBodyShell(xs, ys, zs, n) : NewShell(xs, ys, zs, n);
   SetShellVoxels(shell.get(), scn.get());
   SetShellList(shell.get(), scn.get());
+  return shell;
+}
+
+// The label border of width 4 (squared 16), normals from each object's
+// distance map for labels 1..nobjects, opacities 255.
+inline std::unique_ptr<Shell> ObjectShell(const Scene *labels, int nobjects = 5) {
+  auto A = Spheric(1.8f);
+  auto border = Label2Border(labels, A.get(), 2, 16);
+  int k = 0;
+  for (int v : border->data) k += v != 0;
+  auto shell = NewShell(labels->xsize, labels->ysize, labels->zsize, k);
+  SetShellVoxels(shell.get(), border.get());
+  SetShellList(shell.get(), border.get());
+  for (int i = 1; i <= nobjects; i++) {
+    auto bin = Threshold3(border.get(), i, i);
+    SetObjectNormal(shell.get(), TDistTrans3(bin.get(), A.get(), 2, 16).get(), DistGradient3, i);
+  }
   return shell;
 }
