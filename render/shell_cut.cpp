@@ -725,28 +725,35 @@ void ISWShellRenderingDrawSceneCut(Image *img, const Shell *shell, Context *cxt,
   }
 }
 
+// The voxel under pixel (c, r) of a plane whose depth the z-buffer holds
+// (dist): the pixel turned back into the volume and truncated; false when
+// it lies outside the clip box.
+static bool PlaneVoxel(const Context *cxt, int c, int r, float dist, int pos[3]) {
+  const int half = cxt->isize / 2;
+  const double in[3] = {static_cast<double>(c - half), static_cast<double>(r - half),
+                        cxt->isize * 0.5 - dist};
+  const int centre[3] = {cxt->xsize / 2, cxt->ysize / 2, cxt->zsize / 2};
+  for (int a = 0; a < 3; a++) {
+    const double m = cxt->inverseRotation[a][0] * in[0] + cxt->inverseRotation[a][1] * in[1] +
+                     cxt->inverseRotation[a][2] * in[2];
+    pos[a] = TruncatedInt(m) + centre[a];
+  }
+  return pos[0] >= cxt->xmin && pos[0] <= cxt->xmax && pos[1] >= cxt->ymin &&
+         pos[1] <= cxt->ymax && pos[2] >= cxt->zmin && pos[2] <= cxt->zmax;
+}
+
 void ShellRenderingDrawCutPlane(Image *img, const Shell *shell, Context *cxt, FBuffer *cumopac) {
   const char *func = "ShellRenderingDrawCutPlane";
   CheckShellContext(shell, cxt, func);
   CheckBody(shell, func);
   CheckOutputBuffers(img, cumopac, cxt, func);
   ZBuffer *zb = cxt->zbuffer.get();
-  const int n = cxt->isize, half = n / 2;
-  const int xc = cxt->xsize / 2, yc = cxt->ysize / 2, zc = cxt->zsize / 2;
+  const int n = cxt->isize;
   for (int r = 0; r < n; r++) {
     for (int c = 0; c < n; c++) {
       const int p = c + r * n;
-      const double w = n * 0.5 - zb->dist[p];
-      const double in[3] = {static_cast<double>(c - half), static_cast<double>(r - half), w};
       int pos[3];
-      for (int a = 0; a < 3; a++) {
-        const double m = cxt->inverseRotation[a][0] * in[0] + cxt->inverseRotation[a][1] * in[1] +
-                         cxt->inverseRotation[a][2] * in[2];
-        pos[a] = TruncatedInt(m) + (a == 0 ? xc : a == 1 ? yc : zc);
-      }
-      if (pos[0] < cxt->xmin || pos[0] > cxt->xmax || pos[1] < cxt->ymin || pos[1] > cxt->ymax ||
-          pos[2] < cxt->zmin || pos[2] > cxt->zmax)
-        continue;
+      if (!PlaneVoxel(cxt, c, r, zb->dist[p], pos)) continue;
       const int index = VoxelExist(shell, pos[0], pos[1], pos[2]);
       if (index < 0 || shell->voxel[index].label == 0) continue;
       img->val[p] = shell->body[index].value;
@@ -769,23 +776,13 @@ void ShellRenderingDrawSceneCutPlane(Image *img, const Shell *shell, Context *cx
   const Scene *scn = ShellScene(shell, func);
   if (scn == nullptr) return;
   ZBuffer *zb = cxt->zbuffer.get();
-  const int n = cxt->isize, half = n / 2;
-  const int xc = cxt->xsize / 2, yc = cxt->ysize / 2, zc = cxt->zsize / 2;
+  const int n = cxt->isize;
   auto labels = CreateImage(n, n);
   for (int r = 0; r < n; r++) {
     for (int c = 0; c < n; c++) {
       const int p = c + r * n;
-      const double w = n * 0.5 - zb->dist[p];
-      const double in[3] = {static_cast<double>(c - half), static_cast<double>(r - half), w};
       int pos[3];
-      for (int a = 0; a < 3; a++) {
-        const double m = cxt->inverseRotation[a][0] * in[0] + cxt->inverseRotation[a][1] * in[1] +
-                         cxt->inverseRotation[a][2] * in[2];
-        pos[a] = TruncatedInt(m) + (a == 0 ? xc : a == 1 ? yc : zc);
-      }
-      if (pos[0] < cxt->xmin || pos[0] > cxt->xmax || pos[1] < cxt->ymin || pos[1] > cxt->ymax ||
-          pos[2] < cxt->zmin || pos[2] > cxt->zmax)
-        continue;
+      if (!PlaneVoxel(cxt, c, r, zb->dist[p], pos)) continue;
       const int v = scn->Address(pos[0], pos[1], pos[2]);
       if (scn->data[v] != 0) {
         img->val[p] = scn->data[v];

@@ -401,12 +401,7 @@ TEST(MIPRenderers, MatchThePlainVersionsOnPhantomsFromEveryDirection) {
 
 TEST(MIPRenderers, RegressionImagesOfThePhantoms) {
   auto grey = phantom::GreyPhantom(24, 24, 24, 1.0f, 1.0f);
-  auto body = Scene2Shell(grey.get());
-  for (int i = 0; i < body->nvoxels; i++) {
-    const int value = body->body[i].value;
-    body->voxel[i].label = value >= 2000 ? 2 : value >= 1000 ? 1 : 3;
-    body->voxel[i].opacity = value >= 1000 ? 255 : 30;
-  }
+  auto body = LabelledBodyShell(grey.get());
   auto objects = ObjectShell(phantom::LabelledPhantom(24, 24, 24).get());
   auto cxt = NewContext(24, 24, 24);
   SetAngles(cxt.get(), 30, 40);

@@ -680,12 +680,7 @@ TEST(ShellRenderers, RegressionImagesOfThePhantoms) {
   auto labels = phantom::LabelledPhantom(24, 24, 24);
   auto objects = ObjectShell(labels.get());
   auto grey = phantom::GreyPhantom(24, 24, 24, 1.0f, 1.0f);
-  auto body = Scene2Shell(grey.get());
-  for (int i = 0; i < body->nvoxels; i++) {
-    const int value = body->body[i].value;
-    body->voxel[i].label = value >= 2000 ? 2 : value >= 1000 ? 1 : 3;
-    body->voxel[i].opacity = value >= 1000 ? 255 : 30;
-  }
+  auto body = LabelledBodyShell(grey.get());
   const struct {
     const char *name;
     const Shell *shell;

@@ -41,3 +41,15 @@ inline std::unique_ptr<Shell> ObjectShell(const Scene *labels, int nobjects = 5)
   }
   return shell;
 }
+
+// The body shell of every voxel of a grey phantom, labelled by value
+// (2 from 2000, 1 from 1000, 3 below) and opaque from 1000 (30 below).
+inline std::unique_ptr<Shell> LabelledBodyShell(Scene *grey) {
+  auto body = Scene2Shell(grey);
+  for (int i = 0; i < body->nvoxels; i++) {
+    const int value = body->body[i].value;
+    body->voxel[i].label = value >= 2000 ? 2 : value >= 1000 ? 1 : 3;
+    body->voxel[i].opacity = value >= 1000 ? 255 : 30;
+  }
+  return body;
+}
