@@ -259,24 +259,46 @@ class MaximaProjector {
   };
 
   // The body value of every list entry's voxel (0 for a hidden one), in
-  // list order: rows are read in memory order, and each column's cursor
-  // advances as its voxels come by, y ascending within every z.
+  // list order. Each z slice is gathered first into a slice-sized buffer
+  // grouped by x (rows read in memory order, each x's cursor advancing as
+  // its voxels come by, y ascending), then every x's run is copied to its
+  // column of the list: written straight into the list, the slice's
+  // voxels would land in xsize streams a column of the list apart, whose
+  // cache sets collide. The runs in the buffer are a cache line apart
+  // for the same reason.
   std::vector<ListValue> ListValues() const {
     const int nv = shell_->nvoxels, xs = shell_->xsize, zs = shell_->zsize;
     std::vector<ListValue> values(nv);
-    std::vector<int> cursor(xs);
-    const int *mxz = shell_->Mxz->val.data();
+    constexpr int kPad = 16;  // ints: one cache line
+    std::vector<int> start(xs), offset(xs), cursor(xs), slice;
     const Voxel *voxel = shell_->voxel.data();
     const BodyEntry *body = shell_->body.data();
     for (int z = 0; z < zs; z++) {
-      for (int x = 0; x < xs; x++) cursor[x] = mxz[z + x * zs];
+      int total = 0;
+      for (int x = 0; x < xs; x++) {
+        int first, end;
+        ShellColumn(shell_, x, z, &first, &end);
+        start[x] = first;
+        offset[x] = cursor[x] = total + kPad * x;
+        total += std::max(0, end - first);
+      }
+      int fromRows = 0;
+      for (int y = 0; y < shell_->ysize; y++) {
+        int first, end;
+        ShellRow(shell_, y, z, &first, &end);
+        fromRows += std::max(0, end - first);
+      }
+      slice.resize(std::max(total, fromRows) + static_cast<size_t>(kPad) * xs);
       for (int y = 0; y < shell_->ysize; y++) {
         int first, end;
         ShellRow(shell_, y, z, &first, &end);
         for (int i = first; i < end; i++) {
           const Voxel vox = voxel[i];
-          values[cursor[vox.x]++].v = vox.visible ? body[i].value : 0;
+          slice[cursor[vox.x]++] = vox.visible ? body[i].value : 0;
         }
+      }
+      for (int x = 0; x < xs; x++) {
+        for (int k = offset[x]; k < cursor[x]; k++) values[start[x] + k - offset[x]].v = slice[k];
       }
     }
     return values;

@@ -397,6 +397,42 @@ TEST(MIPRenderers, MatchThePlainVersionsOnPhantomsFromEveryDirection) {
   EXPECT_EQ(axes.size(), 3u);
 }
 
+// Columns of uneven length and empty ones, seen along x: the values read
+// in list order must still follow each voxel into its column.
+TEST(MIPShell, MatchesThePlainVersionOnARaggedShellAlongX) {
+  auto grey = phantom::GreyPhantom(21, 18, 16, 1.0f, 1.0f);
+  for (int z = 0; z < grey->zsize; z++)
+    for (int y = 0; y < grey->ysize; y++)
+      for (int x = 0; x < grey->xsize; x++) {
+        const int dx = x - 9, dy = y - 8, dz = z - 7;
+        if (dx * dx + 2 * dy * dy + dz * dz > 60 || (x + 2 * y + 3 * z) % 7 == 0) {
+          grey->data[grey->Address(x, y, z)] = 0;
+        }
+      }
+  auto body = Scene2Shell(grey.get());
+  ASSERT_GT(body->nvoxels, 100);
+  for (int i = 0; i < body->nvoxels; i++) {
+    body->voxel[i].label = static_cast<uint8_t>(1 + i % 2);
+    if (i % 13 == 0) body->voxel[i].visible = 0;
+  }
+  auto cs = Window({0, 0, 2000, 255});
+  auto cxt = NewContext(21, 18, 16);
+  int alongX = 0;
+  for (const auto &view : kViews) {
+    SetAngles(cxt.get(), view[0], view[1]);
+    alongX += cxt->paxis == 'x';
+    const std::string what = std::to_string(view[0]) + ", " + std::to_string(view[1]);
+    auto mip = MIPShell(body.get(), cxt.get(), cs.get());
+    const ZBuffer zb = *cxt->zbuffer;
+    auto plain = PlainMIP(body.get(), cxt.get(), cs.get());
+    EXPECT_TRUE(mip->val == plain->val) << what;
+    EXPECT_TRUE(zb.voxel == cxt->zbuffer->voxel && zb.object == cxt->zbuffer->object &&
+                zb.dist == cxt->zbuffer->dist)
+        << what;
+  }
+  EXPECT_GE(alongX, 4);
+}
+
 // ---- regression images: the 24^3 phantoms from (30, 40) ----
 
 TEST(MIPRenderers, RegressionImagesOfThePhantoms) {
