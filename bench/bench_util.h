@@ -18,6 +18,7 @@
 #include "render/shell.h"
 #include "segment/analysis3.h"
 #include "segment/segmentation3.h"
+#include "tests/support/hand_shell.h"
 
 namespace bench {
 
@@ -76,18 +77,7 @@ inline std::unique_ptr<Scene> LabelVolume(int n) {
 // opacities stay at 255 (the wizard's opacity curve (0, 1), (16, 1) keeps
 // them).
 inline std::unique_ptr<Shell> LabelShell(const Scene *labels, int nobjects) {
-  auto A = Spheric(1.8f);
-  auto border = Label2Border(labels, A.get(), 2, 16);
-  int k = 0;
-  for (int v : border->data) k += v != 0;
-  auto shell = NewShell(labels->xsize, labels->ysize, labels->zsize, k);
-  SetShellVoxels(shell.get(), border.get());
-  SetShellList(shell.get(), border.get());
-  for (int i = 1; i <= nobjects; i++) {
-    auto bin = Threshold3(border.get(), i, i);
-    auto d = TDistTrans3(bin.get(), A.get(), 2, 16);
-    SetObjectNormal(shell.get(), d.get(), DistGradient3, i);
-  }
+  auto shell = ObjectShell(labels, nobjects);
   ShellNObjects(shell.get());
   return shell;
 }

@@ -8,6 +8,8 @@
 
 #include "core/image.h"
 
+struct Curve;
+
 // One window, its slope computed once, for loops that map many values.
 // The slope stays in double: single precision would map 0..1000 onto
 // 0..255 with 1000 landing on 254.
@@ -39,3 +41,9 @@ inline int LinearStretchValue(int v, int f1, int f2, int g1, int g2) {
 
 // A new image of the same size with every pixel stretched.
 std::unique_ptr<Image> LinearStretch(Image *img, int f1, int f2, int g1, int g2);
+
+// The window of a curve's first two points, (x0, x1) onto (y0, y1), each
+// coordinate truncated toward zero and held to the int range (NaN gives
+// 0), so that no curve point makes the conversion undefined. Error (naming
+// func) for a curve of fewer than two points.
+LinearWindow CurveWindow(const Curve *cs, const char *func);

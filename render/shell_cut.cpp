@@ -117,19 +117,6 @@ const Scene *ShellScene(const Shell *shell, const char *func) {
 
 int TruncatedInt(double a) { return SaturatedInt(std::trunc(a)); }
 
-// The grey-level window of a curve: its first two points, each coordinate
-// truncated.
-struct Window {
-  int f1, f2, g1, g2;
-};
-
-Window CurveWindow(const Curve *cs, const char *func) {
-  if (cs->n < 2 || cs->X.size() < 2 || cs->Y.size() < 2)
-    Error("The grey-level curve needs at least two points", func);
-  return {TruncatedInt(cs->X[0]), TruncatedInt(cs->X[1]), TruncatedInt(cs->Y[0]),
-          TruncatedInt(cs->Y[1])};
-}
-
 std::unique_ptr<FBuffer> OpenFBuffer(int ncols, int nrows) {
   auto f = CreateFBuffer(ncols, nrows);
   InitFBuffer(f.get(), 1.0f);
@@ -446,7 +433,7 @@ CutBuffers StartCut(const Shell *shell, Context *cxt, const char *func) {
 
 // The base image of a colour cut: the stretched faces tinted with the
 // objects seen there, or black without faces.
-std::unique_ptr<CImage> CutBase(const Context *cxt, CutBuffers &b, bool faces, const Window &w) {
+std::unique_ptr<CImage> CutBase(const Context *cxt, CutBuffers &b, bool faces, const LinearWindow &w) {
   if (!faces) return CreateCImage(b.s.isize, b.s.isize);
   auto stretched = LinearStretch(b.face.get(), w.f1, w.f2, w.g1, w.g2);
   return Colorize(cxt, stretched.get());
@@ -454,7 +441,7 @@ std::unique_ptr<CImage> CutBase(const Context *cxt, CutBuffers &b, bool faces, c
 
 std::unique_ptr<CImage> RenderColourCut(const Shell *shell, Context *cxt, const Curve *cs,
                                         CutFaces how, const char *func) {
-  const Window w = CurveWindow(cs, func);
+  const LinearWindow w = CurveWindow(cs, func);
   ShellScene(shell, func);
   CutBuffers b = StartCut(shell, cxt, func);
   const bool faces = DrawClipFaces(b.face.get(), shell, cxt, b.interT.get(), b.outT.get(), how, func);
@@ -480,7 +467,7 @@ std::unique_ptr<CImage> FastCSWShellRenderingCut(const Shell *shell, Context *cx
 std::unique_ptr<CImage> CSWShellRenderingCutPlane(const Shell *shell, Context *cxt,
                                                   const Curve *cs, const Plane *pl) {
   const char *func = "CSWShellRenderingCutPlane";
-  const Window w = CurveWindow(cs, func);
+  const LinearWindow w = CurveWindow(cs, func);
   ShellScene(shell, func);
   CutBuffers b = StartCut(shell, cxt, func);
   SetPlaneZBuffer(cxt->zbuffer.get(), pl);
@@ -502,7 +489,7 @@ std::unique_ptr<CImage> CSWShellRenderingCutPlane(const Shell *shell, Context *c
 
 std::unique_ptr<Image> SWShellRenderingCut(const Shell *shell, Context *cxt, const Curve *cs) {
   const char *func = "SWShellRenderingCut";
-  const Window w = CurveWindow(cs, func);
+  const LinearWindow w = CurveWindow(cs, func);
   ShellScene(shell, func);
   CutBuffers b = StartCut(shell, cxt, func);
   const bool faces = DrawClipFaces(b.face.get(), shell, cxt, b.interT.get(), b.outT.get(),

@@ -377,11 +377,8 @@ std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *
   InitZBuffer(cxt->zbuffer.get());
   MaximaProjector(shell, cxt, out.get(), cxt->zbuffer.get()).Run();
   if (MaximumValue(out.get()) <= 255) return out;
-  if (cs->n < 2 || cs->X.size() < 2 || cs->Y.size() < 2) {
-    Error("The grey-level curve has fewer than two points", func);
-  }
-  return LinearStretch(out.get(), SaturatedInt(cs->X[0]), SaturatedInt(cs->X[1]),
-                       SaturatedInt(cs->Y[0]), SaturatedInt(cs->Y[1]));
+  const LinearWindow w = CurveWindow(cs, func);
+  return LinearStretch(out.get(), w.f1, w.f2, w.g1, w.g2);
 }
 
 // ---- the experimental grey splatting renderers ----

@@ -16,23 +16,9 @@ namespace {
 
 // ---- windows ----
 
-// A double truncated toward zero and held to the int range (NaN gives 0),
-// so that no curve point makes the conversion undefined.
-int TruncatedInt(double v) {
-  if (!(v == v)) return 0;
-  double t = std::trunc(v);
-  if (t >= 2147483647.0) return 2147483647;
-  if (t <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<int>(t);
-}
-
 LinearWindow SliceWindow(const Curve *curve, int maximum, const char *func) {
   if (curve == nullptr) return LinearWindow(0, maximum, 0, 255);
-  if (curve->n < 2 || curve->X.size() < 2 || curve->Y.size() < 2) {
-    Error("A window curve needs two points, this one has " + std::to_string(curve->n), func);
-  }
-  return LinearWindow(TruncatedInt(curve->X[0]), TruncatedInt(curve->X[1]),
-                      TruncatedInt(curve->Y[0]), TruncatedInt(curve->Y[1]));
+  return CurveWindow(curve, func);
 }
 
 void ApplyWindow(Image *img, const LinearWindow &window) {

@@ -132,7 +132,7 @@ TEST(MIPShell, StretchesWithTheCurvesFirstTwoPointsOnlyAbove255) {
   EXPECT_EQ(img->at(0, 0), 10);
   EXPECT_EQ(cxt->zbuffer->voxel[36], 0);
   EXPECT_EQ(FatalText([&] { MIPShell(big.get(), cxt.get(), one.get()); }),
-            "Error:The grey-level curve has fewer than two points in MIPShell");
+            "Error:The grey-level curve needs at least two points in MIPShell");
 }
 
 TEST(MIPShell, ObjectShellGivesZerosAndLeavesTheZBuffer) {
@@ -360,6 +360,18 @@ const float kViews[][2] = {{0, 0},    {90, 0},    {0, 90},     {180, 0},   {0, 2
                            {150, 40}, {150, -40}, {210, 130},  {-150, 220}, {45, 45},
                            {12.5f, 77}, {-61, 13.7f}, {123, 321}, {30, 140}, {-25, 230}};
 
+// MIPShell against the plain projection from the context's view: image
+// and z-buffer alike.
+void ExpectPlainMIP(const Shell *body, Context *cxt, const Curve *cs, const std::string &what) {
+  auto mip = MIPShell(body, cxt, cs);
+  const ZBuffer zb = *cxt->zbuffer;
+  auto plain = PlainMIP(body, cxt, cs);
+  EXPECT_TRUE(mip->val == plain->val) << what;
+  EXPECT_TRUE(zb.voxel == cxt->zbuffer->voxel && zb.object == cxt->zbuffer->object &&
+              zb.dist == cxt->zbuffer->dist)
+      << what;
+}
+
 TEST(MIPRenderers, MatchThePlainVersionsOnPhantomsFromEveryDirection) {
   auto grey = phantom::GreyPhantom(22, 24, 20, 1.0f, 1.0f);
   auto body = Scene2Shell(grey.get());
@@ -379,13 +391,7 @@ TEST(MIPRenderers, MatchThePlainVersionsOnPhantomsFromEveryDirection) {
     octants.insert(cxt->octant);
     axes.insert(cxt->paxis);
     const std::string what = std::to_string(view[0]) + ", " + std::to_string(view[1]);
-    auto mip = MIPShell(body.get(), cxt.get(), cs.get());
-    const ZBuffer zb = *cxt->zbuffer;
-    auto plain = PlainMIP(body.get(), cxt.get(), cs.get());
-    EXPECT_TRUE(mip->val == plain->val) << what;
-    EXPECT_TRUE(zb.voxel == cxt->zbuffer->voxel && zb.object == cxt->zbuffer->object &&
-                zb.dist == cxt->zbuffer->dist)
-        << what;
+    ExpectPlainMIP(body.get(), cxt.get(), cs.get(), what);
     EXPECT_TRUE(DirectVolumeRendering(body.get(), cxt.get())->val ==
                 PlainGreySplats<false>(body.get(), cxt.get())->val)
         << what;
@@ -422,13 +428,7 @@ TEST(MIPShell, MatchesThePlainVersionOnARaggedShellAlongX) {
     SetAngles(cxt.get(), view[0], view[1]);
     alongX += cxt->paxis == 'x';
     const std::string what = std::to_string(view[0]) + ", " + std::to_string(view[1]);
-    auto mip = MIPShell(body.get(), cxt.get(), cs.get());
-    const ZBuffer zb = *cxt->zbuffer;
-    auto plain = PlainMIP(body.get(), cxt.get(), cs.get());
-    EXPECT_TRUE(mip->val == plain->val) << what;
-    EXPECT_TRUE(zb.voxel == cxt->zbuffer->voxel && zb.object == cxt->zbuffer->object &&
-                zb.dist == cxt->zbuffer->dist)
-        << what;
+    ExpectPlainMIP(body.get(), cxt.get(), cs.get(), what);
   }
   EXPECT_GE(alongX, 4);
 }

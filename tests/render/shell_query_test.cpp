@@ -295,7 +295,7 @@ TEST(ShellSliceImage, AWindowCurveOfOnePointFails) {
   auto scn = CreateScene(3, 2, 2);
   shell->scene = scn.get();
   EXPECT_EQ(FatalText([&] { ShellSliceImage(shell.get(), nullptr, 'y', 0, &one); }),
-            "Error:A window curve needs two points, this one has 1 in ShellSliceImage");
+            "Error:The grey-level curve needs at least two points in ShellSliceImage");
 }
 
 // ---- classification preview ----

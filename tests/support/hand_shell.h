@@ -1,5 +1,6 @@
-// Shells for tests: one holding exactly the voxels at given positions, and
-// the import wizard's object shell of a label scene.
+// Shells for tests and benchmarks: one holding exactly the voxels at given
+// positions, the import wizard's object shell of a label scene, and a
+// labelled body shell of a grey phantom.
 #pragma once
 
 #include <array>
