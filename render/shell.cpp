@@ -92,6 +92,12 @@ void CheckShellScene(const Shell *shell, const Scene *scn, const char *func) {
   }
 }
 
+void CheckBodyShell(const Shell *shell, const char *func) {
+  if (!IsBodyShell(shell)) {
+    Error("An object shell has no voxel values or gradients: a body shell is needed", func);
+  }
+}
+
 void CheckShellContext(const Shell *shell, const Context *cxt, const char *func) {
   if (cxt->xsize != shell->xsize || cxt->ysize != shell->ysize || cxt->zsize != shell->zsize) {
     Error("The context was made for a volume of " + SizeText(cxt->xsize, cxt->ysize, cxt->zsize) +

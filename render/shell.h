@@ -103,6 +103,9 @@ bool IsBodyShell(const Shell *shell);
 void CheckShellContext(const Shell *shell, const Context *cxt, const char *func);
 // Error (naming func) unless the scene has the shell's size.
 void CheckShellScene(const Shell *shell, const Scene *scn, const char *func);
+// Error (naming func) unless the shell has a body: the operations that read
+// voxel values or gradients.
+void CheckBodyShell(const Shell *shell, const char *func);
 
 // The voxels of row (y, z) are [*first, *end); both are 0 for an empty row.
 void ShellRow(const Shell *shell, int y, int z, int *first, int *end);

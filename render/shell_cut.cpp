@@ -96,22 +96,11 @@ void CheckIntermediate(const FBuffer *interT, const Context *cxt, const char *fu
                    "The intermediate transparency", func);
 }
 
-void CheckBody(const Shell *shell, const char *func) {
-  if (!IsBodyShell(shell)) Error("The shell has no body values (it is an object shell)", func);
-}
-
 // The scene associated with the shell, or null; Error when its size is not
 // the shell's (its values are read at shell coordinates).
 const Scene *ShellScene(const Shell *shell, const char *func) {
   const Scene *scn = shell->scene;
-  if (scn != nullptr &&
-      (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize)) {
-    Error("The associated scene is " + std::to_string(scn->xsize) + " x " +
-              std::to_string(scn->ysize) + " x " + std::to_string(scn->zsize) +
-              " but the shell " + std::to_string(shell->xsize) + " x " +
-              std::to_string(shell->ysize) + " x " + std::to_string(shell->zsize),
-          func);
-  }
+  if (scn != nullptr) CheckShellScene(shell, scn, func);
   return scn;
 }
 
@@ -534,7 +523,7 @@ void SWShellRenderingDrawCut(Image *img, const Shell *shell, Context *cxt, FBuff
   const char *func = "SWShellRenderingDrawCut";
   CheckShellContext(shell, cxt, func);
   const int a = AxisIndex(axis, func);
-  CheckBody(shell, func);
+  CheckBodyShell(shell, func);
   CheckOutputBuffers(img, warp, cxt, func);
   CheckIntermediate(shear, cxt, func);
   const SplatSetup s = MakeSplatSetup(cxt);
@@ -565,7 +554,7 @@ void ShellRenderingDrawCut(Image *img, const Shell *shell, Context *cxt, FBuffer
   const char *func = "ShellRenderingDrawCut";
   CheckShellContext(shell, cxt, func);
   const int a = AxisIndex(axis, func);
-  CheckBody(shell, func);
+  CheckBodyShell(shell, func);
   CheckOutputBuffers(img, cumopac, cxt, func);
   const SplatSetup s = MakeSplatSetup(cxt);
   const Projector pr(cxt);
@@ -732,7 +721,7 @@ static bool PlaneVoxel(const Context *cxt, int c, int r, float dist, int pos[3])
 void ShellRenderingDrawCutPlane(Image *img, const Shell *shell, Context *cxt, FBuffer *cumopac) {
   const char *func = "ShellRenderingDrawCutPlane";
   CheckShellContext(shell, cxt, func);
-  CheckBody(shell, func);
+  CheckBodyShell(shell, func);
   CheckOutputBuffers(img, cumopac, cxt, func);
   ZBuffer *zb = cxt->zbuffer.get();
   const int n = cxt->isize;

@@ -107,13 +107,7 @@ std::unique_ptr<CImage> ShellSliceImage(const Shell *shell, const Context *cxt, 
     return ColorizeSlice(cxt, filled.get());
   }
 
-  if (scn->xsize != shell->xsize || scn->ysize != shell->ysize || scn->zsize != shell->zsize) {
-    Error("The shell's scene is " + std::to_string(scn->xsize) + " x " +
-              std::to_string(scn->ysize) + " x " + std::to_string(scn->zsize) +
-              " but the shell " + std::to_string(shell->xsize) + " x " +
-              std::to_string(shell->ysize) + " x " + std::to_string(shell->zsize),
-          func);
-  }
+  CheckShellScene(shell, scn, func);
   const LinearWindow stretch = SliceWindow(window, scn->maxval, func);
   std::unique_ptr<Image> grey = SceneSlice(scn, axis, n);
   ApplyWindow(grey.get(), stretch);
@@ -127,9 +121,7 @@ std::unique_ptr<CImage> ShellSliceImage(const Shell *shell, const Context *cxt, 
 std::unique_ptr<CImage> PreviewShellSlice(const Shell *shell, const CImage *cimg, char axis, int n,
                                           Curve *density, Curve *gradient) {
   const char *func = "PreviewShellSlice";
-  if (!IsBodyShell(shell)) {
-    Error("An object shell has no voxel values or gradients: a body shell is needed", func);
-  }
+  CheckBodyShell(shell, func);
   CheckShellSlice(shell, axis, n, func);
   std::unique_ptr<UnitCurve> d, g;
   if (density != nullptr) d = std::make_unique<UnitCurve>(density);

@@ -20,12 +20,6 @@
 
 namespace {
 
-void RequireBody(const Shell *shell, const char *func) {
-  if (!IsBodyShell(shell)) {
-    Error("An object shell has no voxel values or gradients: a body shell is needed", func);
-  }
-}
-
 // A feature function with the relation and offsets it is handed, built
 // once for the scene it reads. Intensity3 is read directly.
 class Feature {
@@ -87,7 +81,7 @@ void ClassifySceneVoxels(const Scene *scn, Scene *alpha, Curve *curve, FeatureFu
 // order; with reset, every opacity starts again from 255.
 void MultiplyBodyCurves(Shell *shell, Curve *density, Curve *gradient, bool reset,
                         const char *func) {
-  RequireBody(shell, func);
+  CheckBodyShell(shell, func);
   std::unique_ptr<UnitCurve> d, g;
   if (density != nullptr) d = std::make_unique<UnitCurve>(density);
   if (gradient != nullptr) g = std::make_unique<UnitCurve>(gradient);
@@ -222,7 +216,7 @@ void ResetShellLabel(Shell *shell) {
 // ---- labels ----
 
 void ClassifyLabel(Shell *shell, const Curve *curve) {
-  RequireBody(shell, "ClassifyLabel");
+  CheckBodyShell(shell, "ClassifyLabel");
   if (curve->n <= 0) Error("The label curve is empty", "ClassifyLabel");
   for (int i = 0; i < shell->nvoxels; i++) {
     long long k = std::llabs(shell->body[i].value);
@@ -241,7 +235,7 @@ void ClassifyLabel(Shell *shell, const Curve *curve) {
 
 // Counts are summed as doubles: exact for whole counts below 2^53.
 void ShellAutoLabel(Shell *shell, const Curve *hist, double percent) {
-  RequireBody(shell, "ShellAutoLabel");
+  CheckBodyShell(shell, "ShellAutoLabel");
   const double target = std::trunc(percent / 100.0 * shell->nvoxels);
   double sum = 0.0;
   long long t = -1;
@@ -268,7 +262,7 @@ void RestoreLabels(Scene *scn, const Scene *lscn, int label) {
 // ---- training ----
 
 std::unique_ptr<Curve> ShellTrainingIntensity(const Shell *shell, const Curve3D *points) {
-  RequireBody(shell, "ShellTrainingIntensity");
+  CheckBodyShell(shell, "ShellTrainingIntensity");
   long long min, max;
   TrainingRange(shell, points, [](const BodyEntry &b) { return b.value; }, &min, &max);
   const double d = static_cast<double>(max - min) * 0.25;
@@ -277,7 +271,7 @@ std::unique_ptr<Curve> ShellTrainingIntensity(const Shell *shell, const Curve3D 
 }
 
 std::unique_ptr<Curve> ShellTrainingGradient(Shell *shell, const Curve3D *points) {
-  RequireBody(shell, "ShellTrainingGradient");
+  CheckBodyShell(shell, "ShellTrainingGradient");
   long long min, max;
   TrainingRange(shell, points, [](const BodyEntry &b) { return b.gradient; }, &min, &max);
   const double m = GetShellMaximum(shell);

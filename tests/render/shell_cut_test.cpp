@@ -648,12 +648,12 @@ TEST(CutFaults, WrongSizesCurvesAxesAndShellKinds) {
   EXPECT_EQ(FatalText([&] {
               ShellRenderingDrawCut(face.get(), objects.get(), cxt.get(), outT.get(), 'x');
             }),
-            "Error:The shell has no body values (it is an object shell) in ShellRenderingDrawCut");
+            "Error:An object shell has no voxel values or gradients: a body shell is needed in ShellRenderingDrawCut");
   // A scene of another size than the shell's is refused before any read.
   auto wrongScene = CreateScene(5, 5, 4);
   objects->scene = wrongScene.get();
   EXPECT_EQ(FatalText([&] { FastCSWShellRenderingCut(objects.get(), cxt.get(), cs.get()); }),
-            "Error:The associated scene is 5 x 5 x 4 but the shell 5 x 5 x 5 in "
+            "Error:The scene is 5 x 5 x 4 but the shell 5 x 5 x 5 in "
             "FastCSWShellRenderingCut");
   EXPECT_EQ(FatalText([&] { RaycastSceneCut(face.get(), wrongScene.get(), cxt.get(), outT.get()); }),
             "Error:The context was made for a volume of 5 x 5 x 5 but the scene is 5 x 5 x 4 in "

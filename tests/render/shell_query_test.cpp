@@ -267,7 +267,7 @@ TEST(ShellSliceImage, ObjectShellWithSceneOverlaysFilledLabelsOnTheWindow) {
   auto other = CreateScene(3, 2, 1);
   shell->scene = other.get();
   EXPECT_EQ(FatalText([&] { ShellSliceImage(shell.get(), nullptr, 'z', 0, nullptr); }),
-            "Error:The shell's scene is 3 x 2 x 1 but the shell 3 x 1 x 1 in ShellSliceImage");
+            "Error:The scene is 3 x 2 x 1 but the shell 3 x 1 x 1 in ShellSliceImage");
 }
 
 TEST(ShellSliceImage, BodyShellOverlaysUnfilledLabelsOnWeightedValues) {
