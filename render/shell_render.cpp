@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "render/context.h"
@@ -116,21 +117,67 @@ struct InterPixel {
   unsigned char object;
 };
 
+// The intermediate image of ICSWShellRendering, kept from one rendering to
+// the next on each thread. Only the part of each row that voxels have
+// reached holds pixels, the span [lo, hi), grown as voxels arrive; every
+// pixel outside it is blank (black, no voxel, the dist InitZBuffer gives a
+// buffer of iw columns), so it is neither set up nor read.
+class InterImage {
+ public:
+  void Reset(int iw, int ih) {
+    iw_ = iw;
+    blank_ = InterPixel{{0, 0, 0}, -1, static_cast<float>(iw), 0};
+    pixels_.resize(static_cast<size_t>(iw) * ih);
+    lo_.assign(ih, 0);
+    hi_.assign(ih, 0);
+  }
+  const InterPixel &blank() const { return blank_; }
+  // The pixel (col, row), set up first if it lies outside its row's span.
+  InterPixel &Touch(int col, int row) {
+    InterPixel *line = &pixels_[static_cast<size_t>(row) * iw_];
+    int &lo = lo_[row], &hi = hi_[row];
+    if (lo >= hi) {
+      line[col] = blank_;
+      lo = col, hi = col + 1;
+    } else if (col < lo) {
+      std::fill(line + col, line + lo, blank_);
+      lo = col;
+    } else if (col >= hi) {
+      std::fill(line + hi, line + col + 1, blank_);
+      hi = col + 1;
+    }
+    return line[col];
+  }
+  // The pixel (col, row) of the image, blank where no voxel reached.
+  const InterPixel &At(int col, int row) const {
+    const int lo = lo_[row];
+    if (static_cast<unsigned>(col - lo) >= static_cast<unsigned>(hi_[row] - lo)) return blank_;
+    return pixels_[static_cast<size_t>(row) * iw_ + col];
+  }
+
+ private:
+  int iw_ = 0;
+  InterPixel blank_{};
+  std::vector<InterPixel> pixels_;
+  std::vector<int> lo_, hi_;
+};
+
 template <bool kSkip>
 std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   CheckShellContext(shell, cxt, "ICSWShellRendering");
   const SplatSetup s = MakeSplatSetup(cxt);
   const ShearFrame &f = s.shear;
-  auto interT = OpenFBuffer(f.iw, f.ih);
-  // Black, no voxel, the dist InitZBuffer gives a buffer of iw columns.
-  const InterPixel blank{{0, 0, 0}, -1, static_cast<float>(f.iw), 0};
-  std::vector<InterPixel> inter(static_cast<size_t>(f.iw) * f.ih, blank);
+  // Working buffers of this thread, reused: a rendering never runs inside
+  // another's.
+  static thread_local FBuffer interT;
+  static thread_local InterImage inter;
+  interT.ncols = f.iw, interT.nrows = f.ih;
+  interT.val.assign(static_cast<size_t>(f.iw) * f.ih, 1.0f);
+  inter.Reset(f.iw, f.ih);
   auto out = CreateCImage(s.isize, s.isize);
   ZBuffer *zb = cxt->zbuffer.get();
-  InitZBuffer(zb);
   const bool body = IsBodyShell(shell);
-  float *T = interT->val.data();
-  InterPixel *ip = inter.data();
+  float *T = interT.val.data();
   const NormalVector *normals = shell->normaltable->entry.data();
   const Voxel *voxels = shell->voxel.data();
   // Shading up to the depth factor, kept while the normal and the label
@@ -138,7 +185,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   int lastNormal = -1, lastLabel = -1;
   double lastC = 0.0, lastPhong = 0.0;
   auto composite = [&](int index, int x, int y, int z, int u, int v) {
-    const int p = u + f.ci + (v + f.cj) * f.iw;
+    const int col = u + f.ci, row = v + f.cj, p = col + row * f.iw;
     const Voxel vox = voxels[index];
     if (vox.visible == 0 || vox.label == 0) return;
     const ObjectAppearance &o = cxt->object[vox.label];
@@ -151,7 +198,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
     const double d = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc) + s.dc;
     const double shade = lastPhong * (1.0 - d / s.isize) + o.amb;
     const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
-    InterPixel &px = ip[p];
+    InterPixel &px = inter.Touch(col, row);
     AddVoxelColor(&px.rgb[0], &px.rgb[1], &px.rgb[2], o, static_cast<float>(shade),
                   static_cast<float>(T[p] * w));
     T[p] = static_cast<float>(T[p] * (1.0 - w));
@@ -164,7 +211,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   };
   if (kSkip) {
     TraverseOpenIntermediate<ShearRounding::kNearest, false>(shell, cxt, f, PrincipalRun(cxt),
-                                                             true, interT.get(), composite);
+                                                             true, &interT, composite);
   } else {
     TraverseShell(shell, cxt, PrincipalRun(cxt), true, [&](int index, int x, int y, int z) {
       int u, v;
@@ -175,32 +222,58 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   }
   // Nearest-neighbour warp in image order. The products of the column
   // offset are the same for every row; the sums are formed in the same
-  // order as the single expression (S00 uc + S01 vc) + ci.
+  // order as the single expression (S00 uc + S01 vc) + ci. Every pixel of
+  // the z-buffer is written here: from the intermediate image, or with the
+  // values InitZBuffer gives where the pixel falls outside it. (A z-buffer
+  // of another size than the image is only reset.)
   const double s00 = cxt->shear[0][0], s01 = cxt->shear[0][1];
   const double s10 = cxt->shear[1][0], s11 = cxt->shear[1][1];
-  const int half = s.isize / 2;
-  std::vector<double> colU(s.isize), colV(s.isize);
-  for (int col = 0; col < s.isize; col++) {
+  const int n = s.isize, half = n / 2;
+  std::vector<double> colU(n), colV(n);
+  for (int col = 0; col < n; col++) {
     colU[col] = s00 * (col - half);
     colV[col] = s10 * (col - half);
   }
+  const bool zWhole = zb->ncols == n && zb->nrows == n;
+  if (!zWhole) InitZBuffer(zb);
+  const float resetDist = static_cast<float>(zb->ncols);
   int *red = out->C[0]->val.data(), *green = out->C[1]->val.data(), *blue = out->C[2]->val.data();
   unsigned char *zObject = zb->object.data();
   int *zVoxel = zb->voxel.data();
   float *zDist = zb->dist.data();
-  for (int r = 0; r < s.isize; r++) {
+  for (int r = 0; r < n; r++) {
     const int vc = r - half;
     const double rowU = s01 * vc, rowV = s11 * vc;
-    for (int col = 0; col < s.isize; col++) {
-      const int iu = static_cast<int>(colU[col] + rowU + f.ci);
-      const int iv = static_cast<int>(colV[col] + rowV + f.cj);
-      if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;
-      const InterPixel &px = ip[iu + iv * f.iw];
-      const int q = col + r * s.isize;
-      red[q] = px.rgb[0], green[q] = px.rgb[1], blue[q] = px.rgb[2];
-      zObject[q] = px.object;
-      zVoxel[q] = px.voxel;
-      zDist[q] = px.dist;
+    auto iuOf = [&](int col) { return static_cast<int>(colU[col] + rowU + f.ci); };
+    auto ivOf = [&](int col) { return static_cast<int>(colV[col] + rowV + f.cj); };
+    auto inside = [&](int col) {
+      const int iu = iuOf(col), iv = ivOf(col);
+      return iu >= 0 && iu < f.iw && iv >= 0 && iv < f.ih;
+    };
+    // Both intermediate coordinates are monotone in the column (products
+    // of one factor and increasing integers, plus constants, truncated), so
+    // the columns that fall inside the intermediate image are one run
+    // [c0, c1).
+    int c0 = 0, c1 = n;
+    while (c0 < n && !inside(c0)) c0++;
+    while (c1 > c0 && !inside(c1 - 1)) c1--;
+    int *zv = zVoxel + r * n;
+    unsigned char *zo = zObject + r * n;
+    float *zd = zDist + r * n;
+    if (zWhole) {
+      for (auto [a, b] : {std::pair<int, int>{0, c0}, std::pair<int, int>{c1, n}}) {
+        std::fill(zv + a, zv + b, -1);
+        std::fill(zo + a, zo + b, static_cast<unsigned char>(0));
+        std::fill(zd + a, zd + b, resetDist);
+      }
+    }
+    int *rr = red + r * n, *gg = green + r * n, *bb = blue + r * n;
+    for (int col = c0; col < c1; col++) {
+      const int iu = iuOf(col), iv = ivOf(col);
+      if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;  // never, by the above
+      const InterPixel &px = inter.At(iu, iv);
+      rr[col] = px.rgb[0], gg[col] = px.rgb[1], bb[col] = px.rgb[2];
+      if (zWhole) zo[col] = px.object, zv[col] = px.voxel, zd[col] = px.dist;
     }
   }
   return out;

@@ -60,6 +60,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <type_traits>
 #include <vector>
 
@@ -340,34 +341,35 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
 
 // Per line of the intermediate image (a row, or a column when the voxel
 // rows run along v), the next position at or after a given one, in the
-// traversal's direction, whose transparency is still open: a disjoint-set
-// forest with path halving in which a closed position links to its
-// successor. Positions are stored mirrored for a decreasing traversal, so
-// that "after" is always "greater".
+// traversal's direction, whose transparency is still open: one bit per
+// position, set while it is open, and a last bit always set for the line's
+// end, so a search always stops. A line of 512 positions is one cache line.
+// Positions are stored mirrored for a decreasing traversal, so that
+// "after" is always "greater".
 class OpenLines {
  public:
   // lines x len positions; position a of line l is the intermediate pixel
-  // base(l) + a * step. Links start from the buffer's transparencies.
-  // Every position starts open and the closed pixels, found in the
-  // buffer's own order, are linked on; the storage is kept from one
-  // rendering to the next.
+  // base(l) + a * step. Every position starts open and the closed pixels of
+  // the buffer are cleared; the storage is kept from one rendering to the
+  // next.
   void Reset(const FBuffer *T, bool alongRows, bool reversed) {
     alongRows_ = alongRows;
     reversed_ = reversed;
     iw_ = T->ncols;
     lines_ = alongRows ? T->nrows : T->ncols;
     len_ = alongRows ? T->ncols : T->nrows;
-    next_.resize(static_cast<size_t>(lines_) * (len_ + 1));
+    words_ = len_ / 64 + 1;
+    bits_.assign(static_cast<size_t>(lines_) * words_, ~uint64_t{0});
     for (int l = 0; l < lines_; l++) {
-      int *n = &next_[static_cast<size_t>(l) * (len_ + 1)];
-      for (int m = 0; m <= len_; m++) n[m] = m;
+      // Positions beyond the end are closed, the end itself open.
+      uint64_t &last = bits_[static_cast<size_t>(l) * words_ + words_ - 1];
+      last = (len_ % 64 == 63) ? ~uint64_t{0} : ((uint64_t{1} << (len_ % 64 + 1)) - 1);
     }
     const float *t = T->val.data();
     for (int r = 0; r < T->nrows; r++) {
       for (int c = 0; c < T->ncols; c++) {
         if (IsOpen(t[c + r * iw_])) continue;
-        const int line = alongRows ? r : c, m = Mirror(alongRows ? c : r);
-        next_[static_cast<size_t>(line) * (len_ + 1) + m] = m + 1;
+        Close(alongRows ? r : c, Mirror(alongRows ? c : r));
       }
     }
   }
@@ -377,21 +379,23 @@ class OpenLines {
   int Mirror(int a) const { return reversed_ ? len_ - 1 - a : a; }
   int Unmirror(int m) const { return reversed_ ? len_ - 1 - m : m; }
   int Pixel(int line, int a) const { return alongRows_ ? a + line * iw_ : line + a * iw_; }
-  // The first open mirrored position >= m on the line; len() when none.
-  int FirstOpen(int line, int m) {
-    int *n = &next_[static_cast<size_t>(line) * (len_ + 1)];
-    while (n[m] != m) {
-      n[m] = n[n[m]];
-      m = n[m];
-    }
-    return m;
+  // The first open mirrored position >= m (0 <= m <= len()) on the line;
+  // len() when none.
+  int FirstOpen(int line, int m) const {
+    const uint64_t *b = &bits_[static_cast<size_t>(line) * words_];
+    int w = m >> 6;
+    uint64_t word = b[w] & (~uint64_t{0} << (m & 63));
+    while (word == 0) word = b[++w];
+    return (w << 6) + __builtin_ctzll(word);
   }
-  void Close(int line, int m) { next_[static_cast<size_t>(line) * (len_ + 1) + m] = m + 1; }
+  void Close(int line, int m) {
+    bits_[static_cast<size_t>(line) * words_ + (m >> 6)] &= ~(uint64_t{1} << (m & 63));
+  }
 
  private:
   bool alongRows_ = true, reversed_ = false;
-  int iw_ = 0, lines_ = 0, len_ = 0;
-  std::vector<int> next_;  // lines x (len + 1), the last of each line its end
+  int iw_ = 0, lines_ = 0, len_ = 0, words_ = 1;
+  std::vector<uint64_t> bits_;  // lines x words, bit m of a line: position m open
 };
 
 // TraverseShell's order and clip, with the sheared position (u, v) of each
