@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -118,48 +119,37 @@ struct InterPixel {
 };
 
 // The intermediate image of ICSWShellRendering, kept from one rendering to
-// the next on each thread. Only the part of each row that voxels have
-// reached holds pixels, the span [lo, hi), grown as voxels arrive; every
-// pixel outside it is blank (black, no voxel, the dist InitZBuffer gives a
-// buffer of iw columns), so it is neither set up nor read.
+// the next on each thread. A pixel holds data only once a voxel has reached
+// it (one bit each says which did); every other pixel is blank (black, no
+// voxel, the dist InitZBuffer gives a buffer of iw columns), so it is
+// neither set up nor read.
 class InterImage {
  public:
   void Reset(int iw, int ih) {
-    iw_ = iw;
     blank_ = InterPixel{{0, 0, 0}, -1, static_cast<float>(iw), 0};
-    pixels_.resize(static_cast<size_t>(iw) * ih);
-    lo_.assign(ih, 0);
-    hi_.assign(ih, 0);
+    const size_t n = static_cast<size_t>(iw) * ih;
+    pixels_.resize(n);
+    reached_.assign(n / 64 + 1, 0);
   }
-  const InterPixel &blank() const { return blank_; }
-  // The pixel (col, row), set up first if it lies outside its row's span.
-  InterPixel &Touch(int col, int row) {
-    InterPixel *line = &pixels_[static_cast<size_t>(row) * iw_];
-    int &lo = lo_[row], &hi = hi_[row];
-    if (lo >= hi) {
-      line[col] = blank_;
-      lo = col, hi = col + 1;
-    } else if (col < lo) {
-      std::fill(line + col, line + lo, blank_);
-      lo = col;
-    } else if (col >= hi) {
-      std::fill(line + hi, line + col + 1, blank_);
-      hi = col + 1;
+  // The pixel p, blank first if no voxel has reached it yet.
+  InterPixel &Touch(int p) {
+    uint64_t &word = reached_[p >> 6];
+    const uint64_t bit = uint64_t{1} << (p & 63);
+    if (!(word & bit)) {
+      word |= bit;
+      pixels_[p] = blank_;
     }
-    return line[col];
+    return pixels_[p];
   }
-  // The pixel (col, row) of the image, blank where no voxel reached.
-  const InterPixel &At(int col, int row) const {
-    const int lo = lo_[row];
-    if (static_cast<unsigned>(col - lo) >= static_cast<unsigned>(hi_[row] - lo)) return blank_;
-    return pixels_[static_cast<size_t>(row) * iw_ + col];
+  // The pixel p, blank where no voxel reached.
+  const InterPixel &At(int p) const {
+    return (reached_[p >> 6] >> (p & 63) & 1) ? pixels_[p] : blank_;
   }
 
  private:
-  int iw_ = 0;
   InterPixel blank_{};
   std::vector<InterPixel> pixels_;
-  std::vector<int> lo_, hi_;
+  std::vector<uint64_t> reached_;
 };
 
 template <bool kSkip>
@@ -184,8 +174,20 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   // repeat (neighbouring voxels of a surface share them).
   int lastNormal = -1, lastLabel = -1;
   double lastC = 0.0, lastPhong = 0.0;
-  auto composite = [&](int index, int x, int y, int z, int u, int v) {
-    const int col = u + f.ci, row = v + f.cj, p = col + row * f.iw;
+  // The depth's three products, one table per axis: a float times a small
+  // integer is exact in double, so summing table entries in x, y, z order
+  // rounds as the dot product written out does.
+  std::vector<double> depthOf[3];
+  const int size[3] = {cxt->xsize, cxt->ysize, cxt->zsize}, centre[3] = {s.xc, s.yc, s.zc};
+  for (int a = 0; a < 3; a++) {
+    depthOf[a].resize(size[a]);
+    for (int c = 0; c < size[a]; c++) depthOf[a][c] = s.r2[a] * (c - centre[a]);
+  }
+  const double *depthX = depthOf[0].data(), *depthY = depthOf[1].data();
+  const double *depthZ = depthOf[2].data();
+  auto composite = [&](int index, int x, int y, int z, int u, int v)
+                       __attribute__((always_inline)) {
+    const int p = u + f.ci + (v + f.cj) * f.iw;
     const Voxel vox = voxels[index];
     if (vox.visible == 0 || vox.label == 0) return;
     const ObjectAppearance &o = cxt->object[vox.label];
@@ -195,10 +197,10 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
       lastPhong = PhongOf(o, lastC);
     }
     if (!(lastC > 0.0) && !body) return;
-    const double d = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc) + s.dc;
+    const double d = depthX[x] + depthY[y] + depthZ[z] + s.dc;
     const double shade = lastPhong * (1.0 - d / s.isize) + o.amb;
     const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
-    InterPixel &px = inter.Touch(col, row);
+    InterPixel &px = inter.Touch(p);
     AddVoxelColor(&px.rgb[0], &px.rgb[1], &px.rgb[2], o, static_cast<float>(shade),
                   static_cast<float>(T[p] * w));
     T[p] = static_cast<float>(T[p] * (1.0 - w));
@@ -271,7 +273,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
     for (int col = c0; col < c1; col++) {
       const int iu = iuOf(col), iv = ivOf(col);
       if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;  // never, by the above
-      const InterPixel &px = inter.At(iu, iv);
+      const InterPixel &px = inter.At(iu + iv * f.iw);
       rr[col] = px.rgb[0], gg[col] = px.rgb[1], bb[col] = px.rgb[2];
       if (zWhole) zo[col] = px.object, zv[col] = px.voxel, zd[col] = px.dist;
     }
