@@ -1,6 +1,5 @@
 #include "app/startup.h"
 
-#include <malloc.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +7,7 @@
 
 #include "app/format.h"
 #include "app/store.h"
+#include "core/common.h"
 #include "commands/table.h"
 
 Tcl_Interp *Et_Interp = nullptr;
@@ -47,17 +47,6 @@ void Et_PublishArguments(Tcl_Interp *interp, int argc, char **argv) {
   Et_GlobalEvalF(interp, "set argc %d", argc > 0 ? argc - 1 : 0);
   Tcl_SetVar(interp, "argv0", argc > 0 ? argv[0] : "", TCL_GLOBAL_ONLY);
   Tcl_SetVar(interp, "tcl_interactive", "0", TCL_GLOBAL_ONLY);
-}
-
-// Slices and renderings are images of a few megabytes made and freed on
-// every movement of a slider or the mouse. By default the C library hands
-// such blocks back to the system and faults fresh pages in for the next one,
-// which costs more than computing the image; keep up to 256 MiB of freed
-// memory for reuse instead. Whole scenes (above 64 MiB) still get their own
-// mappings.
-static void KeepFreedImageMemory() {
-  mallopt(M_MMAP_THRESHOLD, 64 << 20);
-  mallopt(M_TRIM_THRESHOLD, 256 << 20);
 }
 
 int Et_PrepareInterp(Tcl_Interp *interp, bool withTk) {

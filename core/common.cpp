@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <climits>
+#include <malloc.h>
 
 template <class T>
 static T *AllocZeroed(int n, const char *func) {
@@ -52,4 +53,9 @@ int CheckedVoxelCount(long long nx, long long ny, long long nz, const char *func
           func);
   }
   return static_cast<int>(nx * ny * nz);
+}
+
+void KeepFreedImageMemory() {
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
 }
