@@ -111,11 +111,15 @@ namespace {
 // One pixel of the intermediate image of ICSWShellRendering: its colour
 // sums and its first hit side by side, so that compositing a voxel and
 // warping a pixel each touch one place in memory rather than six planes.
+// A pixel takes at most one voxel per slice (the shear is one to one within
+// a slice) and each adds at most 255 to a sum, so with at most 257 slices
+// the sums fit 16 bits and a pixel 16 bytes.
+template <class Sum>
 struct InterPixel {
-  int rgb[3];
+  Sum rgb[3];
+  unsigned char object;
   int voxel;
   float dist;
-  unsigned char object;
 };
 
 // The intermediate image of ICSWShellRendering, kept from one rendering to
@@ -123,16 +127,18 @@ struct InterPixel {
 // it (one bit each says which did); every other pixel is blank (black, no
 // voxel, the dist InitZBuffer gives a buffer of iw columns), so it is
 // neither set up nor read.
+template <class Sum>
 class InterImage {
  public:
+  using Pixel = InterPixel<Sum>;
   void Reset(int iw, int ih) {
-    blank_ = InterPixel{{0, 0, 0}, -1, static_cast<float>(iw), 0};
+    blank_ = Pixel{{0, 0, 0}, 0, -1, static_cast<float>(iw)};
     const size_t n = static_cast<size_t>(iw) * ih;
     pixels_.resize(n);
     reached_.assign(n / 64 + 1, 0);
   }
   // The pixel p, blank first if no voxel has reached it yet.
-  InterPixel &Touch(int p) {
+  Pixel &Touch(int p) {
     uint64_t &word = reached_[p >> 6];
     const uint64_t bit = uint64_t{1} << (p & 63);
     if (!(word & bit)) {
@@ -142,25 +148,24 @@ class InterImage {
     return pixels_[p];
   }
   // The pixel p, blank where no voxel reached.
-  const InterPixel &At(int p) const {
+  const Pixel &At(int p) const {
     return (reached_[p >> 6] >> (p & 63) & 1) ? pixels_[p] : blank_;
   }
 
  private:
-  InterPixel blank_{};
-  std::vector<InterPixel> pixels_;
+  Pixel blank_{};
+  std::vector<Pixel> pixels_;
   std::vector<uint64_t> reached_;
 };
 
-template <bool kSkip>
+template <bool kSkip, class Sum>
 std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
-  CheckShellContext(shell, cxt, "ICSWShellRendering");
   const SplatSetup s = MakeSplatSetup(cxt);
   const ShearFrame &f = s.shear;
   // Working buffers of this thread, reused: a rendering never runs inside
   // another's.
   static thread_local FBuffer interT;
-  static thread_local InterImage inter;
+  static thread_local InterImage<Sum> inter;
   interT.ncols = f.iw, interT.nrows = f.ih;
   interT.val.assign(static_cast<size_t>(f.iw) * f.ih, 1.0f);
   inter.Reset(f.iw, f.ih);
@@ -200,9 +205,11 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
     const double d = depthX[x] + depthY[y] + depthZ[z] + s.dc;
     const double shade = lastPhong * (1.0 - d / s.isize) + o.amb;
     const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
-    InterPixel &px = inter.Touch(p);
-    AddVoxelColor(&px.rgb[0], &px.rgb[1], &px.rgb[2], o, static_cast<float>(shade),
+    InterPixel<Sum> &px = inter.Touch(p);
+    int sum[3] = {px.rgb[0], px.rgb[1], px.rgb[2]};
+    AddVoxelColor(&sum[0], &sum[1], &sum[2], o, static_cast<float>(shade),
                   static_cast<float>(T[p] * w));
+    for (int b = 0; b < 3; b++) px.rgb[b] = static_cast<Sum>(sum[b]);
     T[p] = static_cast<float>(T[p] * (1.0 - w));
     if (px.voxel == -1) {
       px.voxel = index;
@@ -273,7 +280,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
     for (int col = c0; col < c1; col++) {
       const int iu = iuOf(col), iv = ivOf(col);
       if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;  // never, by the above
-      const InterPixel &px = inter.At(iu + iv * f.iw);
+      const InterPixel<Sum> &px = inter.At(iu + iv * f.iw);
       rr[col] = px.rgb[0], gg[col] = px.rgb[1], bb[col] = px.rgb[2];
       if (zWhole) zo[col] = px.object, zv[col] = px.voxel, zd[col] = px.dist;
     }
@@ -281,14 +288,23 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   return out;
 }
 
+// The intermediate sums in 16 bits where the slices are few enough.
+template <bool kSkip>
+std::unique_ptr<CImage> RenderICSWSums(const Shell *shell, Context *cxt) {
+  CheckShellContext(shell, cxt, "ICSWShellRendering");
+  const int slices = cxt->paxis == 'x' ? cxt->xsize : cxt->paxis == 'y' ? cxt->ysize : cxt->zsize;
+  if (slices <= 257) return RenderICSW<kSkip, uint16_t>(shell, cxt);
+  return RenderICSW<kSkip, int>(shell, cxt);
+}
+
 }  // namespace
 
 std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
-  return RenderICSW<true>(shell, cxt);
+  return RenderICSWSums<true>(shell, cxt);
 }
 
 std::unique_ptr<CImage> ICSWShellRenderingPlain(const Shell *shell, Context *cxt) {
-  return RenderICSW<false>(shell, cxt);
+  return RenderICSWSums<false>(shell, cxt);
 }
 
 std::unique_ptr<Image> ISWShellRendering(const Shell *shell, Context *cxt) {

@@ -609,6 +609,35 @@ TEST(ICSWShellRendering, OpacitiesOutsideZeroToOneMatchThePlainSums) {
   }
 }
 
+// Columns of faint voxels along z, seen along z: each pixel takes a voxel
+// from every slice. Up to 257 slices the intermediate sums are kept in 16
+// bits, beyond in 32; both must give the plain pass's sums, also where
+// negative and huge weights wrap the low bytes.
+TEST(ICSWShellRendering, ColumnsOfManySlicesMatchThePlainSumsEitherSide) {
+  for (int zs : {257, 300}) {
+    std::vector<HandVoxel> vs;
+    for (int z = 0; z < zs; z++)
+      for (int y = 1; y < 3; y++)
+        for (int x = 1; x < 3; x++) vs.push_back({x, y, z, 1 + (x + y) % 3, kMinusZ, 1 + z % 7});
+    auto shell = MakeShell(4, 4, zs, vs);
+    auto cxt = NewContext(4, 4, zs);
+    SetObjectOpacity(cxt.get(), 2, 1.0e9f);
+    SetObjectOpacity(cxt.get(), 3, -0.5f);
+    const float views[][2] = {{0, 0}, {12, 20}, {170, -15}};
+    for (const float *view : views) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      ASSERT_EQ(cxt->paxis, 'z');
+      auto fast = ICSWShellRendering(shell.get(), cxt.get());
+      auto fastZ = CreateZBuffer(cxt->isize, cxt->isize);
+      *fastZ = *cxt->zbuffer;
+      auto plain = PlainICSW(shell.get(), cxt.get());
+      const std::string what = std::to_string(zs) + " slices from " + std::to_string(view[0]);
+      for (int b = 0; b < 3; b++) ExpectSameImage(fast->C[b].get(), plain->C[b].get(), what);
+      ExpectSameZBuffer(fastZ.get(), cxt->zbuffer.get(), what);
+    }
+  }
+}
+
 // Every voxel of an xs x ys x zs box, label 1, opaque, its normal towards
 // the viewer of cxt.
 std::unique_ptr<Shell> FacingBox(int xs, int ys, int zs, const Context *cxt, bool body) {
