@@ -360,11 +360,12 @@ class OpenLines {
     len_ = alongRows ? T->ncols : T->nrows;
     words_ = len_ / 64 + 1;
     bits_.assign(static_cast<size_t>(lines_) * words_, ~uint64_t{0});
-    for (int l = 0; l < lines_; l++) {
-      // Positions beyond the end are closed, the end itself open.
-      uint64_t &last = bits_[static_cast<size_t>(l) * words_ + words_ - 1];
-      last = (len_ % 64 == 63) ? ~uint64_t{0} : ((uint64_t{1} << (len_ % 64 + 1)) - 1);
-    }
+    // Positions beyond the end are closed, the end itself open.
+    const uint64_t last = (len_ % 64 == 63) ? ~uint64_t{0} : ((uint64_t{1} << (len_ % 64 + 1)) - 1);
+    for (int l = 0; l < lines_; l++) bits_[static_cast<size_t>(l) * words_ + words_ - 1] = last;
+    summarised_ = words_ <= 64;
+    const uint64_t all = words_ == 64 ? ~uint64_t{0} : (uint64_t{1} << words_) - 1;
+    summary_.assign(summarised_ ? lines_ : 0, all);
     const float *t = T->val.data();
     for (int r = 0; r < T->nrows; r++) {
       for (int c = 0; c < T->ncols; c++) {
@@ -380,22 +381,32 @@ class OpenLines {
   int Unmirror(int m) const { return reversed_ ? len_ - 1 - m : m; }
   int Pixel(int line, int a) const { return alongRows_ ? a + line * iw_ : line + a * iw_; }
   // The first open mirrored position >= m (0 <= m <= len()) on the line;
-  // len() when none.
+  // len() when none. Past the word of m, the line's summary (a bit per
+  // word with an open position) names the next such word at once.
   int FirstOpen(int line, int m) const {
     const uint64_t *b = &bits_[static_cast<size_t>(line) * words_];
     int w = m >> 6;
     uint64_t word = b[w] & (~uint64_t{0} << (m & 63));
+    if (word != 0) return (w << 6) + __builtin_ctzll(word);
+    if (summarised_) {
+      // The end's word always has its bit, and it lies beyond w.
+      w = __builtin_ctzll(summary_[line] & (~uint64_t{1} << w));
+      return (w << 6) + __builtin_ctzll(b[w]);
+    }
     while (word == 0) word = b[++w];
     return (w << 6) + __builtin_ctzll(word);
   }
   void Close(int line, int m) {
-    bits_[static_cast<size_t>(line) * words_ + (m >> 6)] &= ~(uint64_t{1} << (m & 63));
+    uint64_t &word = bits_[static_cast<size_t>(line) * words_ + (m >> 6)];
+    word &= ~(uint64_t{1} << (m & 63));
+    if (word == 0 && summarised_) summary_[line] &= ~(uint64_t{1} << (m >> 6));
   }
 
  private:
-  bool alongRows_ = true, reversed_ = false;
+  bool alongRows_ = true, reversed_ = false, summarised_ = true;
   int iw_ = 0, lines_ = 0, len_ = 0, words_ = 1;
-  std::vector<uint64_t> bits_;  // lines x words, bit m of a line: position m open
+  std::vector<uint64_t> bits_;     // lines x words, bit m of a line: position m open
+  std::vector<uint64_t> summary_;  // per line (up to 64 words): bit w, word w has an open bit
 };
 
 // TraverseShell's order and clip, with the sheared position (u, v) of each
