@@ -189,6 +189,11 @@ struct SplatSetup {
   double view[3] = {};         // the context's viewer
   float opacity[256] = {};     // i / 255
   std::vector<SplatTap> taps;  // the context's kernel, in its order
+  // Per tap, its displacement as an output offset dx + dy isize; and the
+  // kernel's extent, so that a centre whose every tap lies inside the
+  // output is told by four comparisons.
+  std::vector<int> tapOffset;
+  int tapMinDx = 0, tapMaxDx = 0, tapMinDy = 0, tapMaxDy = 0;
 };
 
 inline SplatSetup MakeSplatSetup(const Context *cxt) {
@@ -204,7 +209,11 @@ inline SplatSetup MakeSplatSetup(const Context *cxt) {
   for (int i = 0; i < 256; i++) s.opacity[i] = static_cast<float>(i / 255.0);
   const Kernel *k = cxt->kernel.get();
   for (size_t t = 0; t < k->weights.size(); t++) {
-    s.taps.push_back({k->displacements->dx[t], k->displacements->dy[t], k->weights[t]});
+    const int dx = k->displacements->dx[t], dy = k->displacements->dy[t];
+    s.taps.push_back({dx, dy, k->weights[t]});
+    s.tapOffset.push_back(dx + dy * s.isize);
+    s.tapMinDx = std::min(s.tapMinDx, dx), s.tapMaxDx = std::max(s.tapMaxDx, dx);
+    s.tapMinDy = std::min(s.tapMinDy, dy), s.tapMaxDy = std::max(s.tapMaxDy, dy);
   }
   return s;
 }
@@ -243,20 +252,20 @@ inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) 
   return PhongOf(o, c) * (1.0 - d / isize) + o.amb;
 }
 
-// AccVoxelColor's sum, into three colour sums given by address (the
-// planes of an image at one pixel, or an interleaved pixel): each
-// component of the colour of luminance Y and the object's chroma, clamped
-// to [0, 255], weighted by opac, grows its sum by the low 8 bits of its
-// truncation.
-inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, float Y,
-                          float opac) {
-  double c[3];
-  ObjectRGB(Y, o.Cb, o.Cr, c);
+// The colour of luminance Y and the object's chroma, each component
+// clamped to [0, 255]: what AddVoxelColor weights.
+inline void ClampedVoxelColor(const ObjectAppearance &o, float Y, double rgb[3]) {
+  ObjectRGB(Y, o.Cb, o.Cr, rgb);
+  for (int b = 0; b < 3; b++) rgb[b] = std::clamp(rgb[b], 0.0, 255.0);
+}
+
+// AddVoxelColor's sums for a colour ClampedVoxelColor gave.
+inline void AddClampedColor(int *s0, int *s1, int *s2, const double rgb[3], float opac) {
   int *sums[3] = {s0, s1, s2};
   for (int b = 0; b < 3; b++) {
     // Within the int range the conversion truncates as trunc does; the
     // rest (and NaN) takes the general path.
-    const double v = std::clamp(c[b], 0.0, 255.0) * opac;
+    const double v = rgb[b] * opac;
     if (v > -2147483648.0 && v < 2147483648.0) {
       *sums[b] += static_cast<int>(v) & 0xFF;
       continue;
@@ -269,6 +278,18 @@ inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, 
     }
     *sums[b] += low8;
   }
+}
+
+// AccVoxelColor's sum, into three colour sums given by address (the
+// planes of an image at one pixel, or an interleaved pixel): each
+// component of the colour of luminance Y and the object's chroma, clamped
+// to [0, 255], weighted by opac, grows its sum by the low 8 bits of its
+// truncation.
+inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, float Y,
+                          float opac) {
+  double rgb[3];
+  ClampedVoxelColor(o, Y, rgb);
+  AddClampedColor(s0, s1, s2, rgb, opac);
 }
 
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
@@ -331,6 +352,126 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
       if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
         zb->dist[q] = static_cast<float>(dist);
       }
+    }
+  }
+  if (pIn && q0In) *tp = T[q0];
+}
+
+// The facing and Phong terms of the voxel last shaded, kept while the
+// normal and the label repeat (neighbouring voxels of a surface share
+// them); phong is known only where the facing lets the voxel through.
+struct SplatShading {
+  int normal = -1, label = -1;
+  double c = 0.0, phong = 0.0;
+};
+
+// Two bits per output pixel, kept beside the buffers by the fast pass so
+// that a tap on a closed pixel, and the first-hit test of one already
+// hit, are answered from a few kilobytes rather than from the buffers:
+// closed == the transparency is at or below 0.05, unhit == the z-buffer
+// voxel is -1. Both follow every write of the pass.
+class SplatGate {
+ public:
+  void Reset(const SplatTargets &t, bool hits) {
+    const FBuffer *T = t.outT;
+    const size_t n = T->val.size();
+    closed_.assign((n + 63) / 64, 0);
+    for (size_t q = 0; q < n; q++) {
+      if (!IsOpen(T->val[q])) closed_[q >> 6] |= uint64_t{1} << (q & 63);
+    }
+    unhit_.assign(hits ? (n + 63) / 64 : 0, 0);
+    if (!hits) return;
+    const int *voxel = t.zbuffer->voxel.data();
+    for (size_t q = 0; q < n; q++) {
+      if (voxel[q] == -1) unhit_[q >> 6] |= uint64_t{1} << (q & 63);
+    }
+  }
+  bool Closed(int q) const { return closed_[q >> 6] >> (q & 63) & 1; }
+  void Close(int q) { closed_[q >> 6] |= uint64_t{1} << (q & 63); }
+  void Open(int q) { closed_[q >> 6] &= ~(uint64_t{1} << (q & 63)); }
+  bool Unhit(int q) const { return unhit_[q >> 6] >> (q & 63) & 1; }
+  void Hit(int q) { unhit_[q >> 6] &= ~(uint64_t{1} << (q & 63)); }
+
+ private:
+  std::vector<uint64_t> closed_, unhit_;
+};
+
+// SplatVoxel with the shading kept in `shading` from one voxel to the next,
+// the colour formed once per voxel rather than per tap, and the bounds tests
+// of the taps left out where the whole kernel lies inside the output. The
+// same numbers in the same order: every buffer ends as SplatVoxel leaves it.
+template <class Mode>
+inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
+                             const Context *cxt, SplatShading &shading, SplatGate &gate,
+                             int index, int x, int y, int z, int u, int v) {
+  const Voxel vox = shell->voxel[index];
+  const int pu = u + s.shear.ci, pv = v + s.shear.cj;
+  const bool pIn = pu >= 0 && pu < s.shear.iw && pv >= 0 && pv < s.shear.ih;
+  float *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
+  if (pIn && !IsOpen(*tp)) return;
+  if (Mode::kTestVisible && vox.visible == 0) return;
+  constexpr SplatVoxelTest kTest = SplatVoxelTestOf<Mode>::value;
+  if (kTest == SplatVoxelTest::kLabel && vox.label == 0) return;
+  if (kTest == SplatVoxelTest::kOpacity && vox.opacity == 0) return;
+  const ObjectAppearance &o = cxt->object[vox.label];
+  if (vox.normal != shading.normal || vox.label != shading.label) {
+    shading.normal = vox.normal, shading.label = vox.label;
+    shading.c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
+    if (SplatTwoSided<Mode>::value) shading.c = std::fabs(shading.c);
+    if (SplatTwoSided<Mode>::value || shading.c > 0.0) shading.phong = PhongOf(o, shading.c);
+  }
+  if (!SplatTwoSided<Mode>::value && !(shading.c > 0.0)) return;
+  const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
+  const double d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
+  const double dist = s.isize - d;
+  const int q0c = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
+  const int q0r = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
+  const bool q0In = q0c >= 0 && q0c < s.isize && q0r >= 0 && q0r < s.isize;
+  const int q0 = q0c + q0r * s.isize;
+  ZBuffer *zb = t.zbuffer;
+  if (Mode::kPlaneTest && q0In && !(dist < zb->dist[q0])) return;
+  const double shade = shading.phong * (1.0 - d / s.isize) + o.amb;
+  const double alpha = s.opacity[vox.opacity], A = o.opac;
+  float *T = t.outT->val.data();
+  int *red = nullptr, *green = nullptr, *blue = nullptr;
+  double rgb[3] = {0.0, 0.0, 0.0};
+  if (Mode::kColour) {
+    red = t.colour->C[0]->val.data();
+    green = t.colour->C[1]->val.data();
+    blue = t.colour->C[2]->val.data();
+    ClampedVoxelColor(o, static_cast<float>(shade), rgb);
+  }
+  auto draw = [&](int q, const SplatTap &tap) {
+    if (gate.Closed(q)) return;
+    if (Mode::kPlaneTest && !(dist < zb->dist[q])) return;
+    const double w = tap.weight * alpha * A;
+    if (Mode::kColour) {
+      AddClampedColor(&red[q], &green[q], &blue[q], rgb, static_cast<float>(T[q] * w));
+    } else {
+      t.grey->val[q] +=
+          SaturatedInt(static_cast<double>(T[q]) * tap.weight * alpha * A * 255.0 * shade);
+    }
+    T[q] = static_cast<float>(T[q] * (1.0 - w));
+    // A negative object opacity lets a transparency grow.
+    if (!IsOpen(T[q])) gate.Close(q); else gate.Open(q);
+    if (Mode::kFirstHit != SplatFirstHit::kNone && gate.Unhit(q)) {
+      gate.Hit(q);
+      zb->voxel[q] = index;
+      zb->object[q] = vox.label;
+      if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
+        zb->dist[q] = static_cast<float>(dist);
+      }
+    }
+  };
+  const size_t ntaps = s.taps.size();
+  if (q0c + s.tapMinDx >= 0 && q0c + s.tapMaxDx < s.isize && q0r + s.tapMinDy >= 0 &&
+      q0r + s.tapMaxDy < s.isize) {
+    for (size_t i = 0; i < ntaps; i++) draw(q0 + s.tapOffset[i], s.taps[i]);
+  } else {
+    for (const SplatTap &tap : s.taps) {
+      const int qc = q0c + tap.dx, qr = q0r + tap.dy;
+      if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) continue;
+      draw(qc + qr * s.isize, tap);
     }
   }
   if (pIn && q0In) *tp = T[q0];
@@ -434,8 +575,15 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   // line of the fixed sheared coordinate `fixedPos` (already shifted).
   auto row = [&](int first, int end, int a1, int a2, int fixedPos) {
     // a1, a2: the row's two fixed shell coordinates, in (x, y, z) order.
-    auto coordOf = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
+    auto storedCoord = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
     auto indexOf = [&](int e) { return viaList ? int(list[e].pointer) : e; };
+    // Entries have distinct coordinates in increasing order, so a row whose
+    // two ends lie as far apart as its entry count allows holds every
+    // coordinate between them: its entries' coordinates follow from the
+    // first, and the searches below read no voxel (a body shell's rows).
+    const int row0 = first, coord0 = storedCoord(first);
+    const bool dense = storedCoord(end - 1) - coord0 == end - 1 - first;
+    auto coordOf = [&](int e) { return dense ? coord0 + (e - row0) : storedCoord(e); };
     // The in-row clip as an entry range (entries are sorted by coordinate);
     // nothing to search when both ends lie inside it.
     if (clipRow && (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
@@ -653,10 +801,15 @@ void CompositeShellPlain(const SplatSetup &s, const SplatTargets &t, const Shell
 template <class Mode>
 void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
+  SplatShading shading;
+  // One gate per thread, its storage reused: a pass never runs inside
+  // another's visitor.
+  static thread_local SplatGate gate;
+  gate.Reset(t, Mode::kFirstHit != SplatFirstHit::kNone);
   TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
       shell, cxt, s.shear, outer, clipRow, t.interT,
       [&](int index, int x, int y, int z, int u, int v) {
-        SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+        SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, gate, index, x, y, z, u, v);
       });
 }
 
