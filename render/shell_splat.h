@@ -365,34 +365,70 @@ struct SplatShading {
   double c = 0.0, phong = 0.0;
 };
 
-// Two bits per output pixel, kept beside the buffers by the fast pass so
-// that a tap on a closed pixel, and the first-hit test of one already
-// hit, are answered from a few kilobytes rather than from the buffers:
-// closed == the transparency is at or below 0.05, unhit == the z-buffer
-// voxel is -1. Both follow every write of the pass.
-class SplatGate {
+// The output side of the fast pass while it runs: per pixel, the
+// transparency and the colour sums (or the grey sum) side by side, so that
+// a tap touches one place in memory rather than four planes; and two bits
+// per pixel, so that a tap on a closed pixel, and the first-hit test of one
+// already hit, are answered from a few kilobytes: closed == the
+// transparency is at or below 0.05, unhit == the z-buffer voxel is -1.
+// Start copies the targets in, Finish copies the pixels back; in between
+// the bits follow every write.
+class SplatWork {
  public:
-  void Reset(const SplatTargets &t, bool hits) {
-    const FBuffer *T = t.outT;
-    const size_t n = T->val.size();
+  struct Pixel {
+    float T;
+    int sum[3];  // red, green, blue; or the grey sum in sum[0]
+  };
+  void Start(const SplatTargets &t, bool hits) {
+    const float *T = t.outT->val.data();
+    const size_t n = t.outT->val.size();
+    pixel_.resize(n);
     closed_.assign((n + 63) / 64, 0);
-    for (size_t q = 0; q < n; q++) {
-      if (!IsOpen(T->val[q])) closed_[q >> 6] |= uint64_t{1} << (q & 63);
-    }
     unhit_.assign(hits ? (n + 63) / 64 : 0, 0);
+    Pixel *px = pixel_.data();
+    for (size_t q = 0; q < n; q++) {
+      px[q].T = T[q];
+      if (!IsOpen(T[q])) closed_[q >> 6] |= uint64_t{1} << (q & 63);
+    }
+    if (t.colour != nullptr) {
+      const int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
+                *c2 = t.colour->C[2]->val.data();
+      for (size_t q = 0; q < n; q++) px[q].sum[0] = c0[q], px[q].sum[1] = c1[q], px[q].sum[2] = c2[q];
+    } else {
+      const int *g = t.grey->val.data();
+      for (size_t q = 0; q < n; q++) px[q].sum[0] = g[q];
+    }
     if (!hits) return;
     const int *voxel = t.zbuffer->voxel.data();
     for (size_t q = 0; q < n; q++) {
       if (voxel[q] == -1) unhit_[q >> 6] |= uint64_t{1} << (q & 63);
     }
   }
+  void Finish(const SplatTargets &t) const {
+    float *T = t.outT->val.data();
+    const Pixel *px = pixel_.data();
+    const size_t n = pixel_.size();
+    for (size_t q = 0; q < n; q++) T[q] = px[q].T;
+    if (t.colour != nullptr) {
+      int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
+          *c2 = t.colour->C[2]->val.data();
+      for (size_t q = 0; q < n; q++) c0[q] = px[q].sum[0], c1[q] = px[q].sum[1], c2[q] = px[q].sum[2];
+    } else {
+      int *g = t.grey->val.data();
+      for (size_t q = 0; q < n; q++) g[q] = px[q].sum[0];
+    }
+  }
+  Pixel &operator[](int q) { return pixel_[q]; }
   bool Closed(int q) const { return closed_[q >> 6] >> (q & 63) & 1; }
-  void Close(int q) { closed_[q >> 6] |= uint64_t{1} << (q & 63); }
-  void Open(int q) { closed_[q >> 6] &= ~(uint64_t{1} << (q & 63)); }
+  void SetClosed(int q, bool closed) {
+    const uint64_t bit = uint64_t{1} << (q & 63);
+    closed_[q >> 6] = closed ? closed_[q >> 6] | bit : closed_[q >> 6] & ~bit;
+  }
   bool Unhit(int q) const { return unhit_[q >> 6] >> (q & 63) & 1; }
   void Hit(int q) { unhit_[q >> 6] &= ~(uint64_t{1} << (q & 63)); }
 
  private:
+  std::vector<Pixel> pixel_;
   std::vector<uint64_t> closed_, unhit_;
 };
 
@@ -402,7 +438,7 @@ class SplatGate {
 // same numbers in the same order: every buffer ends as SplatVoxel leaves it.
 template <class Mode>
 inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
-                             const Context *cxt, SplatShading &shading, SplatGate &gate,
+                             const Context *cxt, SplatShading &shading, SplatWork &work,
                              int index, int x, int y, int z, int u, int v) {
   const Voxel vox = shell->voxel[index];
   const int pu = u + s.shear.ci, pv = v + s.shear.cj;
@@ -432,49 +468,55 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
   if (Mode::kPlaneTest && q0In && !(dist < zb->dist[q0])) return;
   const double shade = shading.phong * (1.0 - d / s.isize) + o.amb;
   const double alpha = s.opacity[vox.opacity], A = o.opac;
-  float *T = t.outT->val.data();
-  int *red = nullptr, *green = nullptr, *blue = nullptr;
   double rgb[3] = {0.0, 0.0, 0.0};
-  if (Mode::kColour) {
-    red = t.colour->C[0]->val.data();
-    green = t.colour->C[1]->val.data();
-    blue = t.colour->C[2]->val.data();
-    ClampedVoxelColor(o, static_cast<float>(shade), rgb);
-  }
-  auto draw = [&](int q, const SplatTap &tap) {
-    if (gate.Closed(q)) return;
-    if (Mode::kPlaneTest && !(dist < zb->dist[q])) return;
+  if (Mode::kColour) ClampedVoxelColor(o, static_cast<float>(shade), rgb);
+  // Components in [0, 255] (not NaN) weighted by less than 2^23 in size
+  // stay inside the int range, where AddClampedColor's sums are plain
+  // truncations: the common case, tested once per tap instead of per
+  // component.
+  constexpr float kOpacBound = 8388608.0f;
+  const bool rgbBounded = rgb[0] == rgb[0] && rgb[1] == rgb[1] && rgb[2] == rgb[2];
+  // One loop for both cases, so that the tap's work is inlined once.
+  const bool inside = q0c + s.tapMinDx >= 0 && q0c + s.tapMaxDx < s.isize &&
+                      q0r + s.tapMinDy >= 0 && q0r + s.tapMaxDy < s.isize;
+  const size_t ntaps = s.taps.size();
+  for (size_t i = 0; i < ntaps; i++) {
+    const SplatTap &tap = s.taps[i];
+    int q;
+    if (inside) {
+      q = q0 + s.tapOffset[i];
+    } else {
+      const int qc = q0c + tap.dx, qr = q0r + tap.dy;
+      if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) continue;
+      q = qc + qr * s.isize;
+    }
+    if (work.Closed(q)) continue;
+    if (Mode::kPlaneTest && !(dist < zb->dist[q])) continue;
+    SplatWork::Pixel &px = work[q];
     const double w = tap.weight * alpha * A;
     if (Mode::kColour) {
-      AddClampedColor(&red[q], &green[q], &blue[q], rgb, static_cast<float>(T[q] * w));
+      const float opac = static_cast<float>(px.T * w);
+      if (rgbBounded && opac > -kOpacBound && opac < kOpacBound) {
+        for (int b = 0; b < 3; b++) px.sum[b] += static_cast<int>(rgb[b] * opac) & 0xFF;
+      } else {
+        AddClampedColor(&px.sum[0], &px.sum[1], &px.sum[2], rgb, opac);
+      }
     } else {
-      t.grey->val[q] +=
-          SaturatedInt(static_cast<double>(T[q]) * tap.weight * alpha * A * 255.0 * shade);
+      px.sum[0] += SaturatedInt(static_cast<double>(px.T) * tap.weight * alpha * A * 255.0 * shade);
     }
-    T[q] = static_cast<float>(T[q] * (1.0 - w));
+    px.T = static_cast<float>(px.T * (1.0 - w));
     // A negative object opacity lets a transparency grow.
-    if (!IsOpen(T[q])) gate.Close(q); else gate.Open(q);
-    if (Mode::kFirstHit != SplatFirstHit::kNone && gate.Unhit(q)) {
-      gate.Hit(q);
+    work.SetClosed(q, !IsOpen(px.T));
+    if (Mode::kFirstHit != SplatFirstHit::kNone && work.Unhit(q)) {
+      work.Hit(q);
       zb->voxel[q] = index;
       zb->object[q] = vox.label;
       if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
         zb->dist[q] = static_cast<float>(dist);
       }
     }
-  };
-  const size_t ntaps = s.taps.size();
-  if (q0c + s.tapMinDx >= 0 && q0c + s.tapMaxDx < s.isize && q0r + s.tapMinDy >= 0 &&
-      q0r + s.tapMaxDy < s.isize) {
-    for (size_t i = 0; i < ntaps; i++) draw(q0 + s.tapOffset[i], s.taps[i]);
-  } else {
-    for (const SplatTap &tap : s.taps) {
-      const int qc = q0c + tap.dx, qr = q0r + tap.dy;
-      if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) continue;
-      draw(qc + qr * s.isize, tap);
-    }
   }
-  if (pIn && q0In) *tp = T[q0];
+  if (pIn && q0In) *tp = work[q0].T;
 }
 
 // ---- skipping what lies behind closed intermediate pixels ----
@@ -802,15 +844,16 @@ template <class Mode>
 void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
   SplatShading shading;
-  // One gate per thread, its storage reused: a pass never runs inside
-  // another's visitor.
-  static thread_local SplatGate gate;
-  gate.Reset(t, Mode::kFirstHit != SplatFirstHit::kNone);
+  // One working copy per thread, its storage reused: a pass never runs
+  // inside another's visitor.
+  static thread_local SplatWork work;
+  work.Start(t, Mode::kFirstHit != SplatFirstHit::kNone);
   TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
       shell, cxt, s.shear, outer, clipRow, t.interT,
       [&](int index, int x, int y, int z, int u, int v) {
-        SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, gate, index, x, y, z, u, v);
+        SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, work, index, x, y, z, u, v);
       });
+  work.Finish(t);
 }
 
 // The colour renderer's mode and the grey one's.
