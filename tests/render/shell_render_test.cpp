@@ -586,6 +586,34 @@ TEST(ShellRenderers, SkippingLeavesEveryBufferAsThePlainPass) {
   EXPECT_EQ(axes.size(), 3u);
 }
 
+// The splatting pass with weights and shades outside their usual ranges:
+// opacities whose colour sums leave the int range (kept by their low byte),
+// a negative one (transparencies that grow, pixels that never close), and
+// a Phong record whose shade is not a number, in every mode that skips.
+TEST(ShellRenderers, SkippingMatchesThePlainPassForWeightsAndShadesOutOfRange) {
+  for (const Case &k : Phantoms()) {
+    auto cxt = NewContext(k.shell->xsize, k.shell->ysize, k.shell->zsize);
+    SetObjectOpacity(cxt.get(), 1, -0.7f);
+    SetObjectOpacity(cxt.get(), 2, 3.0e7f);
+    SetObjectOpacity(cxt.get(), 4, 1.0e12f);
+    SetPhong(cxt.get(), 2, 40.0f, 9.0f, -3.0f, 3);
+    SetPhong(cxt.get(), 5, std::nanf(""), 0.2f, 0.1f, 2);
+    for (const float *view : {kViews[0], kViews[6], kViews[13], kViews[19]}) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      const std::string what = k.name + " from " + std::to_string(view[0]);
+      ExpectSkippingMatchesPlain<CSWMode>(k.shell.get(), cxt.get(), what + " CSW", true);
+      ExpectSkippingMatchesPlain<SWMode>(k.shell.get(), cxt.get(), what + " SW", false);
+      ExpectSkippingMatchesPlain<CutMode>(k.shell.get(), cxt.get(), what + " cut", true);
+      const SplatSetup s = MakeSplatSetup(cxt.get());
+      std::vector<float> preT(s.shear.iw * s.shear.ih, 1.0f), preDist(s.isize * s.isize);
+      for (size_t p = 0; p < preT.size(); p++) preT[p] = p % 4 == 0 ? 0.0f : 1.0f;
+      for (size_t p = 0; p < preDist.size(); p++) preDist[p] = static_cast<float>(s.isize * 0.5 + (p % 5) - 2);
+      ExpectSkippingMatchesPlain<CutPlaneMode>(k.shell.get(), cxt.get(), what + " plane", true,
+                                               preT, preDist);
+    }
+  }
+}
+
 // Object opacities far outside [0, 1] make weights beyond the int range
 // (the colour sums then keep the low byte by arithmetic) and negative ones
 // (transparency growing above 1, so pixels never close).
