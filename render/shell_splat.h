@@ -381,41 +381,47 @@ class SplatWork {
   };
   void Start(const SplatTargets &t, bool hits) {
     const float *T = t.outT->val.data();
-    const size_t n = t.outT->val.size();
+    const size_t n = t.outT->val.size(), words = (n + 63) / 64;
     pixel_.resize(n);
-    closed_.assign((n + 63) / 64, 0);
-    unhit_.assign(hits ? (n + 63) / 64 : 0, 0);
+    closed_.resize(words);
+    unhit_.resize(hits ? words : 0);
     Pixel *px = pixel_.data();
-    for (size_t q = 0; q < n; q++) {
-      px[q].T = T[q];
-      if (!IsOpen(T[q])) closed_[q >> 6] |= uint64_t{1} << (q & 63);
-    }
+    const int *c0 = nullptr, *c1 = nullptr, *c2 = nullptr;
     if (t.colour != nullptr) {
-      const int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
-                *c2 = t.colour->C[2]->val.data();
-      for (size_t q = 0; q < n; q++) px[q].sum[0] = c0[q], px[q].sum[1] = c1[q], px[q].sum[2] = c2[q];
+      c0 = t.colour->C[0]->val.data(), c1 = t.colour->C[1]->val.data();
+      c2 = t.colour->C[2]->val.data();
     } else {
-      const int *g = t.grey->val.data();
-      for (size_t q = 0; q < n; q++) px[q].sum[0] = g[q];
+      c0 = t.grey->val.data();
     }
-    if (!hits) return;
-    const int *voxel = t.zbuffer->voxel.data();
-    for (size_t q = 0; q < n; q++) {
-      if (voxel[q] == -1) unhit_[q >> 6] |= uint64_t{1} << (q & 63);
+    const int *voxel = hits ? t.zbuffer->voxel.data() : nullptr;
+    // 64 pixels to a word of bits, in one pass over the buffers.
+    for (size_t wd = 0; wd < words; wd++) {
+      const size_t q0 = wd * 64, q1 = std::min(n, q0 + 64);
+      uint64_t closed = 0, unhit = 0;
+      for (size_t q = q0; q < q1; q++) {
+        px[q].T = T[q];
+        closed |= static_cast<uint64_t>(!IsOpen(T[q])) << (q - q0);
+        px[q].sum[0] = c0[q];
+        if (c1 != nullptr) px[q].sum[1] = c1[q], px[q].sum[2] = c2[q];
+        if (voxel != nullptr) unhit |= static_cast<uint64_t>(voxel[q] == -1) << (q - q0);
+      }
+      closed_[wd] = closed;
+      if (voxel != nullptr) unhit_[wd] = unhit;
     }
   }
   void Finish(const SplatTargets &t) const {
     float *T = t.outT->val.data();
     const Pixel *px = pixel_.data();
     const size_t n = pixel_.size();
-    for (size_t q = 0; q < n; q++) T[q] = px[q].T;
     if (t.colour != nullptr) {
       int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
           *c2 = t.colour->C[2]->val.data();
-      for (size_t q = 0; q < n; q++) c0[q] = px[q].sum[0], c1[q] = px[q].sum[1], c2[q] = px[q].sum[2];
+      for (size_t q = 0; q < n; q++) {
+        T[q] = px[q].T, c0[q] = px[q].sum[0], c1[q] = px[q].sum[1], c2[q] = px[q].sum[2];
+      }
     } else {
       int *g = t.grey->val.data();
-      for (size_t q = 0; q < n; q++) g[q] = px[q].sum[0];
+      for (size_t q = 0; q < n; q++) T[q] = px[q].T, g[q] = px[q].sum[0];
     }
   }
   Pixel &operator[](int q) { return pixel_[q]; }
