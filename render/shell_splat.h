@@ -472,6 +472,20 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
   const int q0 = q0c + q0r * s.isize;
   ZBuffer *zb = t.zbuffer;
   if (Mode::kPlaneTest && q0In && !(dist < zb->dist[q0])) return;
+  // One loop for both cases, so that the tap's work is inlined once.
+  const bool inside = q0c + s.tapMinDx >= 0 && q0c + s.tapMaxDx < s.isize &&
+                      q0r + s.tapMinDy >= 0 && q0r + s.tapMaxDy < s.isize;
+  const size_t ntaps = s.taps.size();
+  // A centre inside whose taps are all closed changes only the
+  // intermediate pixel (behind cut faces, say): no shade to form.
+  if (inside && work.Closed(q0)) {
+    size_t i = 0;
+    while (i < ntaps && work.Closed(q0 + s.tapOffset[i])) i++;
+    if (i == ntaps) {
+      if (pIn) *tp = work[q0].T;
+      return;
+    }
+  }
   const double shade = shading.phong * (1.0 - d / s.isize) + o.amb;
   const double alpha = s.opacity[vox.opacity], A = o.opac;
   double rgb[3] = {0.0, 0.0, 0.0};
@@ -482,10 +496,6 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
   // component.
   constexpr float kOpacBound = 8388608.0f;
   const bool rgbBounded = rgb[0] == rgb[0] && rgb[1] == rgb[1] && rgb[2] == rgb[2];
-  // One loop for both cases, so that the tap's work is inlined once.
-  const bool inside = q0c + s.tapMinDx >= 0 && q0c + s.tapMaxDx < s.isize &&
-                      q0r + s.tapMinDy >= 0 && q0r + s.tapMaxDy < s.isize;
-  const size_t ntaps = s.taps.size();
   for (size_t i = 0; i < ntaps; i++) {
     const SplatTap &tap = s.taps[i];
     int q;
