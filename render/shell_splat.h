@@ -292,35 +292,63 @@ inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, 
   AddClampedColor(s0, s1, s2, rgb, opac);
 }
 
+// Steps 1 and 2: *tp := the voxel's intermediate pixel (null outside the
+// intermediate image); whether the voxel gets past the gate.
+template <class Mode>
+inline bool SplatPassesGate(const SplatSetup &s, const SplatTargets &t, const Voxel &vox, int u,
+                            int v, float **tp) {
+  const int pu = u + s.shear.ci, pv = v + s.shear.cj;
+  const bool pIn = pu >= 0 && pu < s.shear.iw && pv >= 0 && pv < s.shear.ih;
+  *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
+  if (pIn && !IsOpen(**tp)) return false;
+  if (Mode::kTestVisible && vox.visible == 0) return false;
+  constexpr SplatVoxelTest kTest = SplatVoxelTestOf<Mode>::value;
+  if (kTest == SplatVoxelTest::kLabel && vox.label == 0) return false;
+  if (kTest == SplatVoxelTest::kOpacity && vox.opacity == 0) return false;
+  return true;
+}
+
+// Steps 4, 5 and 7: depth, dist and the output centre q0 = (q0c, q0r);
+// false when the plane test turns the voxel away.
+struct SplatPlace {
+  double d, dist;
+  int q0c, q0r, q0;
+  bool q0In;
+};
+
+template <class Mode>
+inline bool PlaceSplat(const SplatSetup &s, const SplatTargets &t, int x, int y, int z, int u,
+                       int v, SplatPlace *at) {
+  const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
+  at->d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
+  at->dist = s.isize - at->d;
+  at->q0c = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
+  at->q0r = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
+  at->q0In = at->q0c >= 0 && at->q0c < s.isize && at->q0r >= 0 && at->q0r < s.isize;
+  at->q0 = at->q0c + at->q0r * s.isize;
+  return !(Mode::kPlaneTest && at->q0In && !(at->dist < t.zbuffer->dist[at->q0]));
+}
+
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
 // (u, v) the caller computed with ShearedCoord<kTruncate>.
 template <class Mode>
 inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                        const Context *cxt, int index, int x, int y, int z, int u, int v) {
   const Voxel vox = shell->voxel[index];
-  const int pu = u + s.shear.ci, pv = v + s.shear.cj;
-  const bool pIn = pu >= 0 && pu < s.shear.iw && pv >= 0 && pv < s.shear.ih;
-  float *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
-  if (pIn && !IsOpen(*tp)) return;
-  if (Mode::kTestVisible && vox.visible == 0) return;
-  constexpr SplatVoxelTest kTest = SplatVoxelTestOf<Mode>::value;
-  if (kTest == SplatVoxelTest::kLabel && vox.label == 0) return;
-  if (kTest == SplatVoxelTest::kOpacity && vox.opacity == 0) return;
+  float *tp;
+  if (!SplatPassesGate<Mode>(s, t, vox, u, v, &tp)) return;
+  const bool pIn = tp != nullptr;
   double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
   if (SplatTwoSided<Mode>::value) {
     c = std::fabs(c);
   } else if (!(c > 0.0)) {
     return;
   }
-  const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
-  const double d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
-  const double dist = s.isize - d;
-  const int q0c = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
-  const int q0r = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
-  const bool q0In = q0c >= 0 && q0c < s.isize && q0r >= 0 && q0r < s.isize;
-  const int q0 = q0c + q0r * s.isize;
+  SplatPlace at;
+  if (!PlaceSplat<Mode>(s, t, x, y, z, u, v, &at)) return;
+  const double d = at.d, dist = at.dist;
+  const int q0c = at.q0c, q0r = at.q0r, q0 = at.q0;
   ZBuffer *zb = t.zbuffer;
-  if (Mode::kPlaneTest && q0In && !(dist < zb->dist[q0])) return;
   const ObjectAppearance &o = cxt->object[vox.label];
   const double shade = ShadeOf(o, c, d, s.isize);
   const double alpha = s.opacity[vox.opacity], A = o.opac;
@@ -354,7 +382,7 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
       }
     }
   }
-  if (pIn && q0In) *tp = T[q0];
+  if (pIn && at.q0In) *tp = T[q0];
 }
 
 // The facing and Phong terms of the voxel last shaded, kept while the
@@ -447,14 +475,9 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
                              const Context *cxt, SplatShading &shading, SplatWork &work,
                              int index, int x, int y, int z, int u, int v) {
   const Voxel vox = shell->voxel[index];
-  const int pu = u + s.shear.ci, pv = v + s.shear.cj;
-  const bool pIn = pu >= 0 && pu < s.shear.iw && pv >= 0 && pv < s.shear.ih;
-  float *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
-  if (pIn && !IsOpen(*tp)) return;
-  if (Mode::kTestVisible && vox.visible == 0) return;
-  constexpr SplatVoxelTest kTest = SplatVoxelTestOf<Mode>::value;
-  if (kTest == SplatVoxelTest::kLabel && vox.label == 0) return;
-  if (kTest == SplatVoxelTest::kOpacity && vox.opacity == 0) return;
+  float *tp;
+  if (!SplatPassesGate<Mode>(s, t, vox, u, v, &tp)) return;
+  const bool pIn = tp != nullptr;
   const ObjectAppearance &o = cxt->object[vox.label];
   if (vox.normal != shading.normal || vox.label != shading.label) {
     shading.normal = vox.normal, shading.label = vox.label;
@@ -463,15 +486,11 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
     if (SplatTwoSided<Mode>::value || shading.c > 0.0) shading.phong = PhongOf(o, shading.c);
   }
   if (!SplatTwoSided<Mode>::value && !(shading.c > 0.0)) return;
-  const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
-  const double d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
-  const double dist = s.isize - d;
-  const int q0c = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
-  const int q0r = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
-  const bool q0In = q0c >= 0 && q0c < s.isize && q0r >= 0 && q0r < s.isize;
-  const int q0 = q0c + q0r * s.isize;
+  SplatPlace at;
+  if (!PlaceSplat<Mode>(s, t, x, y, z, u, v, &at)) return;
+  const double d = at.d, dist = at.dist;
+  const int q0c = at.q0c, q0r = at.q0r, q0 = at.q0;
   ZBuffer *zb = t.zbuffer;
-  if (Mode::kPlaneTest && q0In && !(dist < zb->dist[q0])) return;
   // One loop for both cases, so that the tap's work is inlined once.
   const bool inside = q0c + s.tapMinDx >= 0 && q0c + s.tapMaxDx < s.isize &&
                       q0r + s.tapMinDy >= 0 && q0r + s.tapMaxDy < s.isize;
@@ -532,7 +551,7 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
       }
     }
   }
-  if (pIn && q0In) *tp = work[q0].T;
+  if (pIn && at.q0In) *tp = work[q0].T;
 }
 
 // ---- skipping what lies behind closed intermediate pixels ----
