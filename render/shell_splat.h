@@ -468,6 +468,13 @@ class SplatWork {
   std::vector<uint64_t> closed_, unhit_;
 };
 
+// One working copy per thread for every mode, its storage reused from one
+// pass to the next: a pass never runs inside another's visitor.
+inline SplatWork &ThreadSplatWork() {
+  static thread_local SplatWork work;
+  return work;
+}
+
 // SplatVoxel with the shading kept in `shading` from one voxel to the next,
 // the colour formed once per voxel rather than per tap, and the bounds tests
 // of the taps left out where the whole kernel lies inside the output. The
@@ -881,9 +888,7 @@ template <class Mode>
 void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
   SplatShading shading;
-  // One working copy per thread, its storage reused: a pass never runs
-  // inside another's visitor.
-  static thread_local SplatWork work;
+  SplatWork &work = ThreadSplatWork();
   work.Start(t, Mode::kFirstHit != SplatFirstHit::kNone);
   TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
       shell, cxt, s.shear, outer, clipRow, t.interT,
