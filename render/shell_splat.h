@@ -884,18 +884,28 @@ void CompositeShellPlain(const SplatSetup &s, const SplatTargets &t, const Shell
 }
 
 // The same pass, skipping the voxels whose intermediate pixel is closed.
+// The grey modes draw with SplatVoxel on the buffers themselves: a grey tap
+// costs too little for the working copy to pay for its two passes.
 template <class Mode>
 void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
-  SplatShading shading;
-  SplatWork &work = ThreadSplatWork();
-  work.Start(t, Mode::kFirstHit != SplatFirstHit::kNone);
-  TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
-      shell, cxt, s.shear, outer, clipRow, t.interT,
-      [&](int index, int x, int y, int z, int u, int v) {
-        SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, work, index, x, y, z, u, v);
-      });
-  work.Finish(t);
+  if constexpr (!Mode::kColour) {
+    TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
+        shell, cxt, s.shear, outer, clipRow, t.interT,
+        [&](int index, int x, int y, int z, int u, int v) {
+          SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+        });
+  } else {
+    SplatShading shading;
+    SplatWork &work = ThreadSplatWork();
+    work.Start(t, Mode::kFirstHit != SplatFirstHit::kNone);
+    TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
+        shell, cxt, s.shear, outer, clipRow, t.interT,
+        [&](int index, int x, int y, int z, int u, int v) {
+          SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, work, index, x, y, z, u, v);
+        });
+    work.Finish(t);
+  }
 }
 
 // The colour renderer's mode and the grey one's.
