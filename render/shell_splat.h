@@ -395,9 +395,9 @@ struct SplatShading {
   double c = 0.0, phong = 0.0;
 };
 
-// The output side of the fast pass while it runs: per pixel, the
-// transparency and the colour sums (or the grey sum) side by side, so that
-// a tap touches one place in memory rather than four planes; and two bits
+// The output side of the colour pass while it runs: per pixel, the
+// transparency and the colour sums side by side, so that a tap touches
+// one place in memory rather than four planes; and two bits
 // per pixel, so that a tap on a closed pixel, and the first-hit test of one
 // already hit, are answered from a few kilobytes: closed == the
 // transparency is at or below 0.05, unhit == the z-buffer voxel is -1.
@@ -407,7 +407,7 @@ class SplatWork {
  public:
   struct Pixel {
     float T;
-    int sum[3];  // red, green, blue; or the grey sum in sum[0]
+    int sum[3];  // red, green, blue
   };
   void Start(const SplatTargets &t, bool hits) {
     const float *T = t.outT->val.data();
@@ -416,13 +416,8 @@ class SplatWork {
     closed_.resize(words);
     unhit_.resize(hits ? words : 0);
     Pixel *px = pixel_.data();
-    const int *c0 = nullptr, *c1 = nullptr, *c2 = nullptr;
-    if (t.colour != nullptr) {
-      c0 = t.colour->C[0]->val.data(), c1 = t.colour->C[1]->val.data();
-      c2 = t.colour->C[2]->val.data();
-    } else {
-      c0 = t.grey->val.data();
-    }
+    const int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
+              *c2 = t.colour->C[2]->val.data();
     const int *voxel = hits ? t.zbuffer->voxel.data() : nullptr;
     // 64 pixels to a word of bits, in one pass over the buffers.
     for (size_t wd = 0; wd < words; wd++) {
@@ -431,8 +426,7 @@ class SplatWork {
       for (size_t q = q0; q < q1; q++) {
         px[q].T = T[q];
         closed |= static_cast<uint64_t>(!IsOpen(T[q])) << (q - q0);
-        px[q].sum[0] = c0[q];
-        if (c1 != nullptr) px[q].sum[1] = c1[q], px[q].sum[2] = c2[q];
+        px[q].sum[0] = c0[q], px[q].sum[1] = c1[q], px[q].sum[2] = c2[q];
         if (voxel != nullptr) unhit |= static_cast<uint64_t>(voxel[q] == -1) << (q - q0);
       }
       closed_[wd] = closed;
@@ -443,15 +437,10 @@ class SplatWork {
     float *T = t.outT->val.data();
     const Pixel *px = pixel_.data();
     const size_t n = pixel_.size();
-    if (t.colour != nullptr) {
-      int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
-          *c2 = t.colour->C[2]->val.data();
-      for (size_t q = 0; q < n; q++) {
-        T[q] = px[q].T, c0[q] = px[q].sum[0], c1[q] = px[q].sum[1], c2[q] = px[q].sum[2];
-      }
-    } else {
-      int *g = t.grey->val.data();
-      for (size_t q = 0; q < n; q++) T[q] = px[q].T, g[q] = px[q].sum[0];
+    int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
+        *c2 = t.colour->C[2]->val.data();
+    for (size_t q = 0; q < n; q++) {
+      T[q] = px[q].T, c0[q] = px[q].sum[0], c1[q] = px[q].sum[1], c2[q] = px[q].sum[2];
     }
   }
   Pixel &operator[](int q) { return pixel_[q]; }
@@ -475,14 +464,16 @@ inline SplatWork &ThreadSplatWork() {
   return work;
 }
 
-// SplatVoxel with the shading kept in `shading` from one voxel to the next,
-// the colour formed once per voxel rather than per tap, and the bounds tests
+// SplatVoxel for the colour modes, on the working copy, with the shading
+// kept in `shading` from one voxel to the next, the colour formed once per
+// voxel rather than per tap, and the bounds tests
 // of the taps left out where the whole kernel lies inside the output. The
 // same numbers in the same order: every buffer ends as SplatVoxel leaves it.
 template <class Mode>
 inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                              const Context *cxt, SplatShading &shading, SplatWork &work,
                              int index, int x, int y, int z, int u, int v) {
+  static_assert(Mode::kColour, "the grey modes draw with SplatVoxel");
   const Voxel vox = shell->voxel[index];
   float *tp;
   if (!SplatPassesGate<Mode>(s, t, vox, u, v, &tp)) return;
@@ -516,8 +507,8 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
   }
   const double shade = shading.phong * (1.0 - d / s.isize) + o.amb;
   const double alpha = s.opacity[vox.opacity], A = o.opac;
-  double rgb[3] = {0.0, 0.0, 0.0};
-  if (Mode::kColour) ClampedVoxelColor(o, static_cast<float>(shade), rgb);
+  double rgb[3];
+  ClampedVoxelColor(o, static_cast<float>(shade), rgb);
   // Components in [0, 255] (not NaN) weighted by less than 2^23 in size
   // stay inside the int range, where AddClampedColor's sums are plain
   // truncations: the common case, tested once per tap instead of per
@@ -538,15 +529,11 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
     if (Mode::kPlaneTest && !(dist < zb->dist[q])) continue;
     SplatWork::Pixel &px = work[q];
     const double w = tap.weight * alpha * A;
-    if (Mode::kColour) {
-      const float opac = static_cast<float>(px.T * w);
-      if (rgbBounded && opac > -kOpacBound && opac < kOpacBound) {
-        for (int b = 0; b < 3; b++) px.sum[b] += static_cast<int>(rgb[b] * opac) & 0xFF;
-      } else {
-        AddClampedColor(&px.sum[0], &px.sum[1], &px.sum[2], rgb, opac);
-      }
+    const float opac = static_cast<float>(px.T * w);
+    if (rgbBounded && opac > -kOpacBound && opac < kOpacBound) {
+      for (int b = 0; b < 3; b++) px.sum[b] += static_cast<int>(rgb[b] * opac) & 0xFF;
     } else {
-      px.sum[0] += SaturatedInt(static_cast<double>(px.T) * tap.weight * alpha * A * 255.0 * shade);
+      AddClampedColor(&px.sum[0], &px.sum[1], &px.sum[2], rgb, opac);
     }
     px.T = static_cast<float>(px.T * (1.0 - w));
     // A negative object opacity lets a transparency grow.
