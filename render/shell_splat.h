@@ -54,10 +54,10 @@
 //   SplatTargets t{interT, outT, cxt->zbuffer.get(), cimg, nullptr};
 //   CompositeShell<Mode>(s, t, shell, cxt, RunOfAxis(cxt, cxt->paxis), true);
 // CompositeShell skips voxels behind closed intermediate pixels without
-// visiting them (see TraverseOpenIntermediate), draws the others with
-// SplatVoxelShaded on a per-thread working copy of the output (SplatWork),
-// and leaves every buffer as CompositeShellPlain, which visits every voxel
-// and draws it with SplatVoxel, would.
+// visiting them (see TraverseOpenIntermediate), draws the others (in the
+// colour modes with SplatVoxelShaded on a per-thread working copy of the
+// output, SplatWork) and leaves every buffer as CompositeShellPlain, which
+// visits every voxel and draws it with SplatVoxel, would.
 #pragma once
 
 #include <algorithm>
