@@ -153,13 +153,16 @@ void ForFaceRows(const Shell *shell, const Context *cxt, int a, int slice, bool 
     pos[rowAxis] = r;
     pos[inRowAxis] = 0;
     int first, end;
-    row.clear();
     if (a == 0) {
       ShellColumn(shell, slice, r, &first, &end);
-      for (int e = first; e < end; e++) row.push_back({shell->list[e].y, shell->list[e].pointer});
+      row.resize(std::max(end - first, 0));
+      const ListEntry *list = shell->list.data();
+      for (int e = first; e < end; e++) row[e - first] = {list[e].y, list[e].pointer};
     } else {
       ShellRow(shell, pos[1], pos[2], &first, &end);
-      for (int e = first; e < end; e++) row.push_back({shell->voxel[e].x, e});
+      row.resize(std::max(end - first, 0));
+      const Voxel *voxel = shell->voxel.data();
+      for (int e = first; e < end; e++) row[e - first] = {voxel[e].x, e};
     }
     if (row.empty()) continue;
     if (reversed) std::reverse(row.begin(), row.end());

@@ -54,8 +54,10 @@
 //   SplatTargets t{interT, outT, cxt->zbuffer.get(), cimg, nullptr};
 //   CompositeShell<Mode>(s, t, shell, cxt, RunOfAxis(cxt, cxt->paxis), true);
 // CompositeShell skips voxels behind closed intermediate pixels without
-// visiting them (see TraverseOpenIntermediate) and leaves every buffer as
-// CompositeShellPlain, which visits every voxel, would.
+// visiting them (see TraverseOpenIntermediate), draws the others (in the
+// colour modes with SplatVoxelShaded on a per-thread working copy of the
+// output, SplatWork) and leaves every buffer as CompositeShellPlain, which
+// visits every voxel and draws it with SplatVoxel, would.
 #pragma once
 
 #include <algorithm>
@@ -190,6 +192,11 @@ struct SplatSetup {
   double view[3] = {};         // the context's viewer
   float opacity[256] = {};     // i / 255
   std::vector<SplatTap> taps;  // the context's kernel, in its order
+  // Per tap, its displacement as an output offset dx + dy isize; and the
+  // kernel's extent, so that a centre whose every tap lies inside the
+  // output is told by four comparisons.
+  std::vector<int> tapOffset;
+  int tapMinDx = 0, tapMaxDx = 0, tapMinDy = 0, tapMaxDy = 0;
 };
 
 inline SplatSetup MakeSplatSetup(const Context *cxt) {
@@ -205,7 +212,11 @@ inline SplatSetup MakeSplatSetup(const Context *cxt) {
   for (int i = 0; i < 256; i++) s.opacity[i] = static_cast<float>(i / 255.0);
   const Kernel *k = cxt->kernel.get();
   for (size_t t = 0; t < k->weights.size(); t++) {
-    s.taps.push_back({k->displacements->dx[t], k->displacements->dy[t], k->weights[t]});
+    const int dx = k->displacements->dx[t], dy = k->displacements->dy[t];
+    s.taps.push_back({dx, dy, k->weights[t]});
+    s.tapOffset.push_back(dx + dy * s.isize);
+    s.tapMinDx = std::min(s.tapMinDx, dx), s.tapMaxDx = std::max(s.tapMaxDx, dx);
+    s.tapMinDy = std::min(s.tapMinDy, dy), s.tapMaxDy = std::max(s.tapMaxDy, dy);
   }
   return s;
 }
@@ -244,20 +255,20 @@ inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) 
   return PhongOf(o, c) * (1.0 - d / isize) + o.amb;
 }
 
-// AccVoxelColor's sum, into three colour sums given by address (the
-// planes of an image at one pixel, or an interleaved pixel): each
-// component of the colour of luminance Y and the object's chroma, clamped
-// to [0, 255], weighted by opac, grows its sum by the low 8 bits of its
-// truncation.
-inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, float Y,
-                          float opac) {
-  double c[3];
-  ObjectRGB(Y, o.Cb, o.Cr, c);
+// The colour of luminance Y and the object's chroma, each component
+// clamped to [0, 255]: what AddVoxelColor weights.
+inline void ClampedVoxelColor(const ObjectAppearance &o, float Y, double rgb[3]) {
+  ObjectRGB(Y, o.Cb, o.Cr, rgb);
+  for (int b = 0; b < 3; b++) rgb[b] = std::clamp(rgb[b], 0.0, 255.0);
+}
+
+// AddVoxelColor's sums for a colour ClampedVoxelColor gave.
+inline void AddClampedColor(int *s0, int *s1, int *s2, const double rgb[3], float opac) {
   int *sums[3] = {s0, s1, s2};
   for (int b = 0; b < 3; b++) {
     // Within the int range the conversion truncates as trunc does; the
     // rest (and NaN) takes the general path.
-    const double v = std::clamp(c[b], 0.0, 255.0) * opac;
+    const double v = rgb[b] * opac;
     if (v > -2147483648.0 && v < 2147483648.0) {
       *sums[b] += static_cast<int>(v) & 0xFF;
       continue;
@@ -272,35 +283,75 @@ inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, 
   }
 }
 
+// AccVoxelColor's sum, into three colour sums given by address (the
+// planes of an image at one pixel, or an interleaved pixel): each
+// component of the colour of luminance Y and the object's chroma, clamped
+// to [0, 255], weighted by opac, grows its sum by the low 8 bits of its
+// truncation.
+inline void AddVoxelColor(int *s0, int *s1, int *s2, const ObjectAppearance &o, float Y,
+                          float opac) {
+  double rgb[3];
+  ClampedVoxelColor(o, Y, rgb);
+  AddClampedColor(s0, s1, s2, rgb, opac);
+}
+
+// Steps 1 and 2: *tp := the voxel's intermediate pixel (null outside the
+// intermediate image); whether the voxel gets past the gate.
+template <class Mode>
+inline bool SplatPassesGate(const SplatSetup &s, const SplatTargets &t, const Voxel &vox, int u,
+                            int v, float **tp) {
+  const int pu = u + s.shear.ci, pv = v + s.shear.cj;
+  const bool pIn = pu >= 0 && pu < s.shear.iw && pv >= 0 && pv < s.shear.ih;
+  *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
+  if (pIn && !IsOpen(**tp)) return false;
+  if (Mode::kTestVisible && vox.visible == 0) return false;
+  constexpr SplatVoxelTest kTest = SplatVoxelTestOf<Mode>::value;
+  if (kTest == SplatVoxelTest::kLabel && vox.label == 0) return false;
+  if (kTest == SplatVoxelTest::kOpacity && vox.opacity == 0) return false;
+  return true;
+}
+
+// Steps 4, 5 and 7: depth, dist and the output centre q0 = (q0c, q0r);
+// false when the plane test turns the voxel away.
+struct SplatPlace {
+  double d, dist;
+  int q0c, q0r, q0;
+  bool q0In;
+};
+
+template <class Mode>
+inline bool PlaceSplat(const SplatSetup &s, const SplatTargets &t, int x, int y, int z, int u,
+                       int v, SplatPlace *at) {
+  const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
+  at->d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
+  at->dist = s.isize - at->d;
+  at->q0c = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
+  at->q0r = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
+  at->q0In = at->q0c >= 0 && at->q0c < s.isize && at->q0r >= 0 && at->q0r < s.isize;
+  at->q0 = at->q0c + at->q0r * s.isize;
+  return !(Mode::kPlaneTest && at->q0In && !(at->dist < t.zbuffer->dist[at->q0]));
+}
+
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
 // (u, v) the caller computed with ShearedCoord<kTruncate>.
 template <class Mode>
 inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                        const Context *cxt, int index, int x, int y, int z, int u, int v) {
   const Voxel vox = shell->voxel[index];
-  const int pu = u + s.shear.ci, pv = v + s.shear.cj;
-  const bool pIn = pu >= 0 && pu < s.shear.iw && pv >= 0 && pv < s.shear.ih;
-  float *tp = pIn ? &t.interT->val[pu + pv * s.shear.iw] : nullptr;
-  if (pIn && !IsOpen(*tp)) return;
-  if (Mode::kTestVisible && vox.visible == 0) return;
-  constexpr SplatVoxelTest kTest = SplatVoxelTestOf<Mode>::value;
-  if (kTest == SplatVoxelTest::kLabel && vox.label == 0) return;
-  if (kTest == SplatVoxelTest::kOpacity && vox.opacity == 0) return;
+  float *tp;
+  if (!SplatPassesGate<Mode>(s, t, vox, u, v, &tp)) return;
+  const bool pIn = tp != nullptr;
   double c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
   if (SplatTwoSided<Mode>::value) {
     c = std::fabs(c);
   } else if (!(c > 0.0)) {
     return;
   }
-  const double dot = s.r2[0] * (x - s.xc) + s.r2[1] * (y - s.yc) + s.r2[2] * (z - s.zc);
-  const double d = Mode::kDepth == SplatDepth::kExact ? dot + s.dc : std::trunc(dot) + s.isize * 0.5;
-  const double dist = s.isize - d;
-  const int q0c = static_cast<int>(s.w00 * u + s.w01 * v) + s.uc;
-  const int q0r = static_cast<int>(s.w10 * u + s.w11 * v) + s.vc;
-  const bool q0In = q0c >= 0 && q0c < s.isize && q0r >= 0 && q0r < s.isize;
-  const int q0 = q0c + q0r * s.isize;
+  SplatPlace at;
+  if (!PlaceSplat<Mode>(s, t, x, y, z, u, v, &at)) return;
+  const double d = at.d, dist = at.dist;
+  const int q0c = at.q0c, q0r = at.q0r, q0 = at.q0;
   ZBuffer *zb = t.zbuffer;
-  if (Mode::kPlaneTest && q0In && !(dist < zb->dist[q0])) return;
   const ObjectAppearance &o = cxt->object[vox.label];
   const double shade = ShadeOf(o, c, d, s.isize);
   const double alpha = s.opacity[vox.opacity], A = o.opac;
@@ -334,7 +385,170 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
       }
     }
   }
-  if (pIn && q0In) *tp = T[q0];
+  if (pIn && at.q0In) *tp = T[q0];
+}
+
+// The facing and Phong terms of the voxel last shaded, kept while the
+// normal and the label repeat (neighbouring voxels of a surface share
+// them); phong is known only where the facing lets the voxel through.
+struct SplatShading {
+  int normal = -1, label = -1;
+  double c = 0.0, phong = 0.0;
+};
+
+// The output side of the colour pass while it runs: per pixel, the
+// transparency and the colour sums side by side, so that a tap touches
+// one place in memory rather than four planes; and two bits
+// per pixel, so that a tap on a closed pixel, and the first-hit test of one
+// already hit, are answered from a few kilobytes: closed == the
+// transparency is at or below 0.05, unhit == the z-buffer voxel is -1.
+// Start copies the targets in, Finish copies the pixels back; in between
+// the bits follow every write.
+class SplatWork {
+ public:
+  struct Pixel {
+    float T;
+    int sum[3];  // red, green, blue
+  };
+  void Start(const SplatTargets &t, bool hits) {
+    const float *T = t.outT->val.data();
+    const size_t n = t.outT->val.size(), words = (n + 63) / 64;
+    pixel_.resize(n);
+    closed_.resize(words);
+    unhit_.resize(hits ? words : 0);
+    Pixel *px = pixel_.data();
+    const int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
+              *c2 = t.colour->C[2]->val.data();
+    const int *voxel = hits ? t.zbuffer->voxel.data() : nullptr;
+    // 64 pixels to a word of bits, in one pass over the buffers.
+    for (size_t wd = 0; wd < words; wd++) {
+      const size_t q0 = wd * 64, q1 = std::min(n, q0 + 64);
+      uint64_t closed = 0, unhit = 0;
+      for (size_t q = q0; q < q1; q++) {
+        px[q].T = T[q];
+        closed |= static_cast<uint64_t>(!IsOpen(T[q])) << (q - q0);
+        px[q].sum[0] = c0[q], px[q].sum[1] = c1[q], px[q].sum[2] = c2[q];
+        if (voxel != nullptr) unhit |= static_cast<uint64_t>(voxel[q] == -1) << (q - q0);
+      }
+      closed_[wd] = closed;
+      if (voxel != nullptr) unhit_[wd] = unhit;
+    }
+  }
+  void Finish(const SplatTargets &t) const {
+    float *T = t.outT->val.data();
+    const Pixel *px = pixel_.data();
+    const size_t n = pixel_.size();
+    int *c0 = t.colour->C[0]->val.data(), *c1 = t.colour->C[1]->val.data(),
+        *c2 = t.colour->C[2]->val.data();
+    for (size_t q = 0; q < n; q++) {
+      T[q] = px[q].T, c0[q] = px[q].sum[0], c1[q] = px[q].sum[1], c2[q] = px[q].sum[2];
+    }
+  }
+  Pixel &operator[](int q) { return pixel_[q]; }
+  bool Closed(int q) const { return closed_[q >> 6] >> (q & 63) & 1; }
+  void SetClosed(int q, bool closed) {
+    const uint64_t bit = uint64_t{1} << (q & 63);
+    closed_[q >> 6] = closed ? closed_[q >> 6] | bit : closed_[q >> 6] & ~bit;
+  }
+  bool Unhit(int q) const { return unhit_[q >> 6] >> (q & 63) & 1; }
+  void Hit(int q) { unhit_[q >> 6] &= ~(uint64_t{1} << (q & 63)); }
+
+ private:
+  std::vector<Pixel> pixel_;
+  std::vector<uint64_t> closed_, unhit_;
+};
+
+// One working copy per thread for every mode, its storage reused from one
+// pass to the next: a pass never runs inside another's visitor.
+inline SplatWork &ThreadSplatWork() {
+  static thread_local SplatWork work;
+  return work;
+}
+
+// SplatVoxel for the colour modes, on the working copy, with the shading
+// kept in `shading` from one voxel to the next, the colour formed once per
+// voxel rather than per tap, and the bounds tests
+// of the taps left out where the whole kernel lies inside the output. The
+// same numbers in the same order: every buffer ends as SplatVoxel leaves it.
+template <class Mode>
+inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
+                             const Context *cxt, SplatShading &shading, SplatWork &work,
+                             int index, int x, int y, int z, int u, int v) {
+  static_assert(Mode::kColour, "the grey modes draw with SplatVoxel");
+  const Voxel vox = shell->voxel[index];
+  float *tp;
+  if (!SplatPassesGate<Mode>(s, t, vox, u, v, &tp)) return;
+  const bool pIn = tp != nullptr;
+  const ObjectAppearance &o = cxt->object[vox.label];
+  if (vox.normal != shading.normal || vox.label != shading.label) {
+    shading.normal = vox.normal, shading.label = vox.label;
+    shading.c = FacingOf(s.view, shell->normaltable->entry[vox.normal]);
+    if (SplatTwoSided<Mode>::value) shading.c = std::fabs(shading.c);
+    if (SplatTwoSided<Mode>::value || shading.c > 0.0) shading.phong = PhongOf(o, shading.c);
+  }
+  if (!SplatTwoSided<Mode>::value && !(shading.c > 0.0)) return;
+  SplatPlace at;
+  if (!PlaceSplat<Mode>(s, t, x, y, z, u, v, &at)) return;
+  const double d = at.d, dist = at.dist;
+  const int q0c = at.q0c, q0r = at.q0r, q0 = at.q0;
+  ZBuffer *zb = t.zbuffer;
+  // One loop for both cases, so that the tap's work is inlined once.
+  const bool inside = q0c + s.tapMinDx >= 0 && q0c + s.tapMaxDx < s.isize &&
+                      q0r + s.tapMinDy >= 0 && q0r + s.tapMaxDy < s.isize;
+  const size_t ntaps = s.taps.size();
+  // A centre inside whose taps are all closed changes only the
+  // intermediate pixel (behind cut faces, say): no shade to form.
+  if (inside && work.Closed(q0)) {
+    size_t i = 0;
+    while (i < ntaps && work.Closed(q0 + s.tapOffset[i])) i++;
+    if (i == ntaps) {
+      if (pIn) *tp = work[q0].T;
+      return;
+    }
+  }
+  const double shade = shading.phong * (1.0 - d / s.isize) + o.amb;
+  const double alpha = s.opacity[vox.opacity], A = o.opac;
+  double rgb[3];
+  ClampedVoxelColor(o, static_cast<float>(shade), rgb);
+  // Components in [0, 255] (not NaN) weighted by less than 2^23 in size
+  // stay inside the int range, where AddClampedColor's sums are plain
+  // truncations: the common case, tested once per tap instead of per
+  // component.
+  constexpr float kOpacBound = 8388608.0f;
+  const bool rgbBounded = rgb[0] == rgb[0] && rgb[1] == rgb[1] && rgb[2] == rgb[2];
+  for (size_t i = 0; i < ntaps; i++) {
+    const SplatTap &tap = s.taps[i];
+    int q;
+    if (inside) {
+      q = q0 + s.tapOffset[i];
+    } else {
+      const int qc = q0c + tap.dx, qr = q0r + tap.dy;
+      if (qc < 0 || qc >= s.isize || qr < 0 || qr >= s.isize) continue;
+      q = qc + qr * s.isize;
+    }
+    if (work.Closed(q)) continue;
+    if (Mode::kPlaneTest && !(dist < zb->dist[q])) continue;
+    SplatWork::Pixel &px = work[q];
+    const double w = tap.weight * alpha * A;
+    const float opac = static_cast<float>(px.T * w);
+    if (rgbBounded && opac > -kOpacBound && opac < kOpacBound) {
+      for (int b = 0; b < 3; b++) px.sum[b] += static_cast<int>(rgb[b] * opac) & 0xFF;
+    } else {
+      AddClampedColor(&px.sum[0], &px.sum[1], &px.sum[2], rgb, opac);
+    }
+    px.T = static_cast<float>(px.T * (1.0 - w));
+    // A negative object opacity lets a transparency grow.
+    work.SetClosed(q, !IsOpen(px.T));
+    if (Mode::kFirstHit != SplatFirstHit::kNone && work.Unhit(q)) {
+      work.Hit(q);
+      zb->voxel[q] = index;
+      zb->object[q] = vox.label;
+      if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
+        zb->dist[q] = static_cast<float>(dist);
+      }
+    }
+  }
+  if (pIn && at.q0In) *tp = work[q0].T;
 }
 
 // ---- skipping what lies behind closed intermediate pixels ----
@@ -449,8 +663,15 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   // line of the fixed sheared coordinate `fixedPos` (already shifted).
   auto row = [&](int first, int end, int a1, int a2, int fixedPos) {
     // a1, a2: the row's two fixed shell coordinates, in (x, y, z) order.
-    auto coordOf = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
+    auto storedCoord = [&](int e) { return viaList ? int(list[e].y) : int(voxel[e].x); };
     auto indexOf = [&](int e) { return viaList ? int(list[e].pointer) : e; };
+    // Entries have distinct coordinates in increasing order, so a row whose
+    // two ends lie as far apart as its entry count allows holds every
+    // coordinate between them: its entries' coordinates follow from the
+    // first, and the searches below read no voxel (a body shell's rows).
+    const int row0 = first, coord0 = storedCoord(first);
+    const bool dense = storedCoord(end - 1) - coord0 == end - 1 - first;
+    auto coordOf = [&](int e) { return dense ? coord0 + (e - row0) : storedCoord(e); };
     // The in-row clip as an entry range (entries are sorted by coordinate);
     // nothing to search when both ends lie inside it.
     if (clipRow && (coordOf(first) < inRowLo || coordOf(end - 1) > inRowHi)) {
@@ -671,14 +892,28 @@ void CompositeShellPlain(const SplatSetup &s, const SplatTargets &t, const Shell
 }
 
 // The same pass, skipping the voxels whose intermediate pixel is closed.
+// The grey modes draw with SplatVoxel on the buffers themselves: a grey tap
+// costs too little for the working copy to pay for its two passes.
 template <class Mode>
 void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
-  TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
-      shell, cxt, s.shear, outer, clipRow, t.interT,
-      [&](int index, int x, int y, int z, int u, int v) {
-        SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
-      });
+  if constexpr (!Mode::kColour) {
+    TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
+        shell, cxt, s.shear, outer, clipRow, t.interT,
+        [&](int index, int x, int y, int z, int u, int v) {
+          SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+        });
+  } else {
+    SplatShading shading;
+    SplatWork &work = ThreadSplatWork();
+    work.Start(t, Mode::kFirstHit != SplatFirstHit::kNone);
+    TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
+        shell, cxt, s.shear, outer, clipRow, t.interT,
+        [&](int index, int x, int y, int z, int u, int v) {
+          SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, work, index, x, y, z, u, v);
+        });
+    work.Finish(t);
+  }
 }
 
 // The colour renderer's mode and the grey one's.

@@ -493,7 +493,8 @@ void ExpectSameImage(const Image *a, const Image *b, const std::string &what) {
 template <class Mode>
 void ExpectSkippingMatchesPlain(const Shell *shell, Context *cxt, const std::string &what,
                                 bool clipRow, const std::vector<float> &preT = {},
-                                const std::vector<float> &preDist = {}) {
+                                const std::vector<float> &preDist = {},
+                                const std::vector<float> &preOutT = {}) {
   const SplatSetup s = MakeSplatSetup(cxt);
   std::unique_ptr<FBuffer> interT[2], outT[2];
   std::unique_ptr<ZBuffer> zb[2];
@@ -507,6 +508,7 @@ void ExpectSkippingMatchesPlain(const Shell *shell, Context *cxt, const std::str
     zb[r] = CreateZBuffer(s.isize, s.isize);
     if (!preT.empty()) interT[r]->val = preT;
     if (!preDist.empty()) zb[r]->dist = preDist;
+    if (!preOutT.empty()) outT[r]->val = preOutT;
     colour[r] = CreateCImage(s.isize, s.isize);
     grey[r] = CreateImage(s.isize, s.isize);
   }
@@ -584,6 +586,62 @@ TEST(ShellRenderers, SkippingLeavesEveryBufferAsThePlainPass) {
   }
   EXPECT_EQ(octants.size(), 8u);
   EXPECT_EQ(axes.size(), 3u);
+}
+
+// Output pixels closed before the pass, as cut faces leave them: a block
+// where whole splats land on closed pixels (only the intermediate pixel
+// changes), scattered closed pixels, and some nearly closed ones.
+TEST(ShellRenderers, SkippingMatchesThePlainPassOverClosedOutputPixels) {
+  for (const Case &k : Phantoms()) {
+    auto cxt = NewContext(k.shell->xsize, k.shell->ysize, k.shell->zsize);
+    for (const float *view : {kViews[6], kViews[12], kViews[17]}) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      const SplatSetup s = MakeSplatSetup(cxt.get());
+      const int n = s.isize;
+      std::vector<float> outT(n * n, 1.0f);
+      for (int r = 0; r < n; r++)
+        for (int c = 0; c < n; c++) {
+          const bool block = r > n / 3 && r < 2 * n / 3 && c > n / 4 && c < 3 * n / 4;
+          const int q = c + r * n;
+          outT[q] = block || q % 11 == 0 ? 0.0f : q % 7 == 0 ? 0.06f : 1.0f;
+        }
+      const std::string what = k.name + " from " + std::to_string(view[0]);
+      ExpectSkippingMatchesPlain<CSWMode>(k.shell.get(), cxt.get(), what + " CSW", true, {}, {},
+                                          outT);
+      ExpectSkippingMatchesPlain<CutMode>(k.shell.get(), cxt.get(), what + " cut", true, {}, {},
+                                          outT);
+      ExpectSkippingMatchesPlain<SWMode>(k.shell.get(), cxt.get(), what + " SW", false, {}, {},
+                                         outT);
+    }
+  }
+}
+
+// The splatting pass with weights and shades outside their usual ranges:
+// opacities whose colour sums leave the int range (kept by their low byte),
+// a negative one (transparencies that grow, pixels that never close), and
+// a Phong record whose shade is not a number, in every mode that skips.
+TEST(ShellRenderers, SkippingMatchesThePlainPassForWeightsAndShadesOutOfRange) {
+  for (const Case &k : Phantoms()) {
+    auto cxt = NewContext(k.shell->xsize, k.shell->ysize, k.shell->zsize);
+    SetObjectOpacity(cxt.get(), 1, -0.7f);
+    SetObjectOpacity(cxt.get(), 2, 3.0e7f);
+    SetObjectOpacity(cxt.get(), 4, 1.0e12f);
+    SetPhong(cxt.get(), 2, 40.0f, 9.0f, -3.0f, 3);
+    SetPhong(cxt.get(), 5, std::nanf(""), 0.2f, 0.1f, 2);
+    for (const float *view : {kViews[0], kViews[6], kViews[13], kViews[19]}) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      const std::string what = k.name + " from " + std::to_string(view[0]);
+      ExpectSkippingMatchesPlain<CSWMode>(k.shell.get(), cxt.get(), what + " CSW", true);
+      ExpectSkippingMatchesPlain<SWMode>(k.shell.get(), cxt.get(), what + " SW", false);
+      ExpectSkippingMatchesPlain<CutMode>(k.shell.get(), cxt.get(), what + " cut", true);
+      const SplatSetup s = MakeSplatSetup(cxt.get());
+      std::vector<float> preT(s.shear.iw * s.shear.ih, 1.0f), preDist(s.isize * s.isize);
+      for (size_t p = 0; p < preT.size(); p++) preT[p] = p % 4 == 0 ? 0.0f : 1.0f;
+      for (size_t p = 0; p < preDist.size(); p++) preDist[p] = static_cast<float>(s.isize * 0.5 + (p % 5) - 2);
+      ExpectSkippingMatchesPlain<CutPlaneMode>(k.shell.get(), cxt.get(), what + " plane", true,
+                                               preT, preDist);
+    }
+  }
 }
 
 // Object opacities far outside [0, 1] make weights beyond the int range
