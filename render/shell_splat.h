@@ -694,15 +694,6 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     if (!lineIn && !kVisitOutside) return;
     const bool rev = inRowStep < 0;
     auto entryAt = [&](int t) { return rev ? end - 1 - t : first + t; };
-    // A row with a voxel at every coordinate between its ends (entries are
-    // sorted by coordinate, each once): the coordinate of its t-th entry is
-    // known without reading the entry.
-    const int cFirst = coordOf(first), cLast = coordOf(end - 1);
-    const bool dense = cLast - cFirst == n - 1;
-    auto coordAt = [&](int t) {
-      if (dense) return rev ? cLast - t : cFirst + t;
-      return coordOf(entryAt(t));
-    };
     auto call = [&](int e) {
       if (viaList) {
         // The list names voxels far apart: fetch the next one's record
@@ -723,7 +714,7 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     // The row's own reach, from its two ends (entries are sorted by
     // coordinate): when every pixel of it is closed the row is done.
     {
-      const int pa = varPos[cFirst], pb = varPos[cLast];
+      const int pa = varPos[coordOf(first)], pb = varPos[coordOf(end - 1)];
       const bool allIn = pa >= 0 && pb < len;
       if (!kVisitOutside && (pb < 0 || pa >= len)) return;
       if (allIn || !kVisitOutside) {
@@ -734,7 +725,7 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
     }
     // Mirrored line position of the t-th entry along the traversal; it does
     // not decrease with t.
-    auto mposAt = [&](int t) { return links.Mirror(varPos[coordAt(t)]); };
+    auto mposAt = [&](int t) { return links.Mirror(varPos[coordOf(entryAt(t))]); };
     int t = 0;
     while (t < n) {
       const int m = mposAt(t);
