@@ -3,15 +3,21 @@
 // a sweep of viewing directions. Prints thread-CPU milliseconds per frame
 // (each direction's fastest of several runs, averaged over the directions,
 // and per principal axis), nanoseconds per voxel and per kernel tap, and
-// the cost of one streaming pass over the voxel and body arrays.
+// the cost of one streaming pass over the voxel and body arrays. Then the
+// same sweep with every value made equal: after the first voxels no pixel
+// rises, so that figure is the cost of visiting and testing every voxel,
+// and the difference to the first is the cost of the pixels that rise.
+// A direction index times that one direction of the sweep alone (for
+// profiling).
 //
-//   build/bench/mip_bench [n [runs [directions]]]   defaults 256, 3, 36
+//   build/bench/mip_bench [n [runs [directions [index]]]]   defaults 256, 3, 36
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "bench/bench_util.h"
@@ -48,14 +54,55 @@ double StreamPassMs(const void *data, size_t bytes) {
   return best;
 }
 
+struct SweepFigures {
+  double ms = 0.0, worst = 0.0;
+  std::map<char, std::pair<double, int>> byAxis;
+  long checksum = 0;
+};
+
+// Each direction's fastest of runs frames, averaged over the directions.
+SweepFigures TimeSweep(const Shell *body, Context *cxt, const Curve *window,
+                       const std::vector<bench::ViewAngle> &views, int runs) {
+  SweepFigures f;
+  double sum = 0.0;
+  for (const auto &view : views) {
+    SetAngles(cxt, view.tilt, view.spin);
+    double best = 1e30;
+    for (int r = 0; r < runs; r++) {
+      double c0 = ThreadCpuNow();
+      auto img = MIPShell(body, cxt, window);
+      best = std::min(best, (ThreadCpuNow() - c0) * 1e3);
+      if (r == 0) f.checksum += img->val[img->val.size() / 2] + cxt->zbuffer->voxel[img->val.size() / 3];
+    }
+    sum += best;
+    f.worst = std::max(f.worst, best);
+    f.byAxis[cxt->paxis].first += best;
+    f.byAxis[cxt->paxis].second++;
+  }
+  f.ms = sum / views.size();
+  return f;
+}
+
+std::string AxisText(const SweepFigures &f) {
+  std::string s;
+  char item[64];
+  for (const auto &a : f.byAxis) {
+    snprintf(item, sizeof(item), "  %c %.2f (%d)", a.first, a.second.first / a.second.second,
+             a.second.second);
+    s += item;
+  }
+  return s;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 256;
   const int runs = argc > 2 ? atoi(argv[2]) : 3;
   const int count = argc > 3 ? atoi(argv[3]) : 36;
-  if (n < 8 || runs < 1 || count < 1) {
-    fprintf(stderr, "usage: %s [n >= 8 [runs [directions]]]\n", argv[0]);
+  const int only = argc > 4 ? atoi(argv[4]) : -1;
+  if (n < 8 || runs < 1 || count < 1 || only >= count) {
+    fprintf(stderr, "usage: %s [n >= 8 [runs [directions [index < directions]]]]\n", argv[0]);
     return 1;
   }
   double t0 = bench::CpuNow();
@@ -72,36 +119,30 @@ int main(int argc, char **argv) {
   window->Y[1] = 255;
   const int taps = static_cast<int>(cxt->kernel->weights.size());
 
-  const auto views = bench::SweepAngles(count);
-  std::map<char, std::pair<double, int>> byAxis;
-  double sum = 0.0, worst = 0.0;
-  long checksum = 0;
-  for (const auto &view : views) {
-    SetAngles(cxt.get(), view.tilt, view.spin);
-    double best = 1e30;
-    for (int r = 0; r < runs; r++) {
-      double c0 = ThreadCpuNow();
-      auto img = MIPShell(body.get(), cxt.get(), window.get());
-      best = std::min(best, (ThreadCpuNow() - c0) * 1e3);
-      if (r == 0) checksum += img->val[img->val.size() / 2] + cxt->zbuffer->voxel[img->val.size() / 3];
-    }
-    sum += best;
-    worst = std::max(worst, best);
-    byAxis[cxt->paxis].first += best;
-    byAxis[cxt->paxis].second++;
+  std::vector<bench::ViewAngle> views = bench::SweepAngles(count);
+  if (only >= 0) views = {views[only]};
+  const SweepFigures f = TimeSweep(body.get(), cxt.get(), window.get(), views, runs);
+  if (only >= 0) {
+    printf("direction %d of %d (%g, %g), axis %c, fastest of %d runs (thread CPU)\n", only, count,
+           views[0].tilt, views[0].spin, f.byAxis.begin()->first, runs);
+  } else {
+    printf("isize %d, %d taps, %zu directions, fastest of %d runs each (thread CPU)\n", cxt->isize,
+           taps, views.size(), runs);
   }
-  const double ms = sum / views.size();
-  printf("isize %d, %d taps, %zu directions, fastest of %d runs each (thread CPU)\n",
-         cxt->isize, taps, views.size(), runs);
+  const double ms = f.ms;
   printf("  MIPShell      %8.2f ms/frame  (worst direction %.2f)  %6.2f ns/voxel  %5.3f ns/tap\n",
-         ms, worst, ms * 1e6 / body->nvoxels, ms * 1e6 / body->nvoxels / taps);
-  for (const auto &a : byAxis)
+         ms, f.worst, ms * 1e6 / body->nvoxels, ms * 1e6 / body->nvoxels / taps);
+  for (const auto &a : f.byAxis)
     printf("    axis %c      %8.2f ms/frame over %d directions\n", a.first,
            a.second.first / a.second.second, a.second.second);
   const double pass = StreamPassMs(body->voxel.data(), body->voxel.size() * sizeof(Voxel)) +
                       StreamPassMs(body->body.data(), body->body.size() * sizeof(BodyEntry));
   printf("  one pass over the voxel and body arrays %.2f ms (%.2f ns/voxel): MIPShell %.1fx\n",
          pass, pass * 1e6 / body->nvoxels, ms / pass);
-  printf("  (checksum %ld)\n", checksum);
+  for (int i = 0; i < body->nvoxels; i++) body->body[i].value = 149;
+  const SweepFigures flat = TimeSweep(body.get(), cxt.get(), window.get(), views, runs);
+  printf("  every value 149 %6.2f ms/frame  (by axis:%s): the rising pixels cost %.1f%%\n", flat.ms,
+         AxisText(flat).c_str(), 100.0 * (ms - flat.ms) / ms);
+  printf("  (checksum %ld)\n", f.checksum);
   return 0;
 }
