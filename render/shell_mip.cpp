@@ -205,7 +205,7 @@ class MaximaProjector {
       if (vox.visible == 0) return;
       const int value = body[i].value;
       if (value <= 0 && !negativeWeight_) return;  // m <= 0 never exceeds a pixel
-      Project(parts, c0[vox.x], c1[vox.x], c2[vox.x], value, i);
+      Project(parts, c0[vox.x], c1[vox.x], c2[vox.x], value, i, vox.label);
     };
     if (cxt_->dx > 0) {
       for (int i = first; i < end; i++) one(i);
@@ -216,13 +216,17 @@ class MaximaProjector {
 
   // 'x': column (x, z) of the list array for x outer, z inner, in the
   // order of dy. The list names its voxels all over the voxel and body
-  // arrays; where the weights allow, their values are first gathered into
-  // list order (one pass in memory order), so the columns read them
-  // sequentially.
+  // arrays; where the weights allow, their values and labels are first
+  // gathered into list order (one pass in memory order), so the columns
+  // read them sequentially.
   void Columns(const AxisRun &outer, const AxisRun &zr) {
     const ListEntry *list = shell_->list.data();
     const Voxel *voxel = shell_->voxel.data();
-    const std::vector<ListValue> values = negativeWeight_ ? std::vector<ListValue>() : ListValues();
+    const bool gathered = !negativeWeight_;
+    ListOrder &order = ThreadListOrder();
+    if (gathered) GatherListOrder(&order);
+    const int *values = order.value.data();
+    const unsigned char *labels = order.label.data();
     const double *c0 = proj_.along[1][0].data(), *c1 = proj_.along[1][1].data();
     const double *c2 = proj_.along[1][2].data();
     for (int x = outer.first; x != outer.end; x += outer.step) {
@@ -234,14 +238,18 @@ class MaximaProjector {
         auto one = [&](int e) {
           const int index = list[e].pointer, y = list[e].y;
           int value;
-          if (values.empty()) {
-            if (voxel[index].visible == 0) return;
+          unsigned char label;
+          if (!gathered) {
+            const Voxel vox = voxel[index];
+            if (vox.visible == 0) return;
             value = shell_->body[index].value;
+            label = vox.label;
           } else {
-            value = values[e].v;
+            value = values[e];
             if (value <= 0) return;  // also every hidden voxel
+            label = labels[e];
           }
-          Project(parts, c0[y], c1[y], c2[y], value, index);
+          Project(parts, c0[y], c1[y], c2[y], value, index, label);
         };
         if (cxt_->dy > 0) {
           for (int e = first; e < end; e++) one(e);
@@ -252,25 +260,40 @@ class MaximaProjector {
     }
   }
 
-  // A list-ordered value, left uninitialised when allocated.
-  struct ListValue {
-    int v;
-    ListValue() {}
+  // The body value and label of every list entry's voxel, in list order
+  // (value 0 for a hidden voxel). The storage is kept from one projection
+  // to the next on each thread, so that a sweep of views along x does not
+  // fault in fresh buffers of the shell's size for every frame; a shell
+  // much smaller than the last one gives the memory back.
+  struct ListOrder {
+    std::vector<int> value;
+    std::vector<unsigned char> label;
   };
+  static ListOrder &ThreadListOrder() {
+    static thread_local ListOrder order;
+    return order;
+  }
 
-  // The body value of every list entry's voxel (0 for a hidden one), in
-  // list order. Each z slice is gathered first into a slice-sized buffer
-  // grouped by x (rows read in memory order, each x's cursor advancing as
-  // its voxels come by, y ascending), then every x's run is copied to its
-  // column of the list: written straight into the list, the slice's
-  // voxels would land in xsize streams a column of the list apart, whose
-  // cache sets collide. The runs in the buffer are a cache line apart
-  // for the same reason.
-  std::vector<ListValue> ListValues() const {
+  // Fills `order` for the shell. Each z slice is gathered first into a
+  // slice-sized buffer grouped by x (rows read in memory order, each x's
+  // cursor advancing as its voxels come by, y ascending), then every x's
+  // run is copied to its column of the list: written straight into the
+  // list, the slice's voxels would land in xsize streams a column of the
+  // list apart, whose cache sets collide. The runs in the buffer are a
+  // cache line apart for the same reason.
+  void GatherListOrder(ListOrder *order) const {
     const int nv = shell_->nvoxels, xs = shell_->xsize, zs = shell_->zsize;
-    std::vector<ListValue> values(nv);
+    const size_t held = order->value.size();
+    if (held < static_cast<size_t>(nv) || held > 2 * static_cast<size_t>(nv) + (1 << 16)) {
+      *order = ListOrder();
+      order->value.resize(nv);
+      order->label.resize(nv);
+    }
+    int *values = order->value.data();
+    unsigned char *labels = order->label.data();
     constexpr int kPad = 16;  // ints: one cache line
     std::vector<int> start(xs), offset(xs), cursor(xs), slice;
+    std::vector<unsigned char> sliceLabel;
     const Voxel *voxel = shell_->voxel.data();
     const BodyEntry *body = shell_->body.data();
     for (int z = 0; z < zs; z++) {
@@ -289,19 +312,22 @@ class MaximaProjector {
         fromRows += std::max(0, end - first);
       }
       slice.resize(std::max(total, fromRows) + static_cast<size_t>(kPad) * xs);
+      sliceLabel.resize(slice.size());
       for (int y = 0; y < shell_->ysize; y++) {
         int first, end;
         ShellRow(shell_, y, z, &first, &end);
         for (int i = first; i < end; i++) {
           const Voxel vox = voxel[i];
+          sliceLabel[cursor[vox.x]] = vox.label;
           slice[cursor[vox.x]++] = vox.visible ? body[i].value : 0;
         }
       }
       for (int x = 0; x < xs; x++) {
-        for (int k = offset[x]; k < cursor[x]; k++) values[start[x] + k - offset[x]].v = slice[k];
+        const int n = cursor[x] - offset[x];
+        std::copy_n(slice.data() + offset[x], n, values + start[x]);
+        std::copy_n(sliceLabel.data() + offset[x], n, labels + start[x]);
       }
     }
-    return values;
   }
 
   // The parts of the three dot products fixed along a row: the terms of
@@ -326,7 +352,8 @@ class MaximaProjector {
     return p.xFirst ? (varying + p.a[r]) + p.b[r] : (p.a[r] + varying) + p.b[r];
   }
 
-  void Project(const RowParts &p, double v0, double v1, double v2, int value, int index) {
+  void Project(const RowParts &p, double v0, double v1, double v2, int value, int index,
+               unsigned char label) {
     const int qc = static_cast<int>(Sum(p, 0, v0) + half_);
     const int qr = static_cast<int>(Sum(p, 1, v1) + half_);
 #if defined(__SSE2__)
@@ -344,7 +371,7 @@ class MaximaProjector {
       const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
       const MIPLanes lanes{_mm_set1_pd(value), _mm_set1_epi32(index),
                            _mm_set1_ps(static_cast<float>(dist)),
-                           shell_->voxel[index].label * 0x01010101u};
+                           label * 0x01010101u};
       const int at = static_cast<int>(q - t_.pix);
       MaxRow(t_, at, rows_.w[0], lanes);
       MaxRow(t_, at + n_, rows_.w[1], lanes);
@@ -353,7 +380,7 @@ class MaximaProjector {
     }
 #endif
     const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
-    MaxTapsChecked(t_, taps_, qc, qr, value, index, shell_->voxel[index].label, dist);
+    MaxTapsChecked(t_, taps_, qc, qr, value, index, label, dist);
   }
 
   const Shell *shell_;

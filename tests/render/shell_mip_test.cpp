@@ -433,6 +433,24 @@ TEST(MIPShell, MatchesThePlainVersionOnARaggedShellAlongX) {
   EXPECT_GE(alongX, 4);
 }
 
+// Views along x reuse the list-ordered values of the last projection's
+// storage: shells of other sizes, larger and smaller, one after another,
+// each still matches the plain projection.
+TEST(MIPShell, ShellsOfOtherSizesAlongXOneAfterAnother) {
+  auto cs = Window({0, 0, 2000, 255});
+  for (const int n : {24, 10, 20, 9, 24}) {
+    auto grey = phantom::GreyPhantom(n, n - 1, n, 1.0f, 1.0f);
+    auto body = Scene2Shell(grey.get());
+    for (int i = 0; i < body->nvoxels; i++) {
+      body->voxel[i].label = static_cast<uint8_t>(1 + (i * 7 + n) % 5);
+    }
+    auto cxt = NewContext(n, n - 1, n);
+    SetAngles(cxt.get(), 0.0f, 80.0f);
+    ASSERT_EQ(cxt->paxis, 'x');
+    ExpectPlainMIP(body.get(), cxt.get(), cs.get(), "size " + std::to_string(n));
+  }
+}
+
 // ---- regression images: the 24^3 phantoms from (30, 40) ----
 
 TEST(MIPRenderers, RegressionImagesOfThePhantoms) {
