@@ -79,8 +79,9 @@ std::unique_ptr<CImage> Colorize(const Context *cxt, const Image *img);
 
 // Adds the colour of luminance Y and the chroma of label obj mod 256,
 // weighted by opac, to pixel i of cimg: each plane grows by the low 8 bits
-// of trunc(component * opac), the component clamped to [0, 255]. Called
-// per voxel by renderers: i is not checked.
+// of trunc(component * opac), the component clamped to [0, 255]; a product
+// that is infinite or not a number adds nothing. Called per voxel by
+// renderers: i is not checked.
 inline void AccVoxelColor(CImage *cimg, const Context *cxt, int i, float Y, float opac,
                           int obj) {
   const ObjectAppearance &o = cxt->object[obj & 0xFF];
@@ -91,7 +92,7 @@ inline void AccVoxelColor(CImage *cimg, const Context *cxt, int i, float Y, floa
     int low8;
     if (w > -2147483648.0 && w < 2147483648.0) {
       low8 = static_cast<int>(w) & 0xFF;
-    } else if (w == w) {  // beyond int: the same low byte, by arithmetic
+    } else if (std::isfinite(w)) {  // beyond int: the same low byte, by arithmetic
       double r = std::fmod(w, 256.0);
       low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
     } else {

@@ -97,7 +97,8 @@ std::unique_ptr<Image> ShellRendering(const Shell *shell, Context *cxt) {
           if (qc < 0 || qc >= n || qr < 0 || qr >= n) continue;
           const int q = qc + qr * n;
           if (!IsOpen(T[q])) continue;
-          out->val[q] += SaturatedInt(T[q] * alpha * A * 255.0 * shade * tap.weight);
+          out->val[q] =
+              SaturatedSum(out->val[q], SaturatedInt(T[q] * alpha * A * 255.0 * shade * tap.weight));
           T[q] = static_cast<float>(T[q] * (1.0 - alpha * A * tap.weight));
         }
       }

@@ -136,6 +136,15 @@ inline int SaturatedInt(double a) {
   return static_cast<int>(a);
 }
 
+// A grey sum grown by one more term, saturated at the ends of the int range
+// like the terms themselves.
+inline int SaturatedSum(int sum, int term) {
+  const long long s = static_cast<long long>(sum) + term;
+  if (s > 2147483647LL) return 2147483647;
+  if (s < -2147483648LL) return -2147483647 - 1;
+  return static_cast<int>(s);
+}
+
 // The shear-warp geometry of one view: which shell coordinates are the
 // intermediate image's axes and its slices, and the centres.
 struct ShearFrame {
@@ -267,7 +276,8 @@ inline void AddClampedColor(int *s0, int *s1, int *s2, const double rgb[3], floa
   int *sums[3] = {s0, s1, s2};
   for (int b = 0; b < 3; b++) {
     // Within the int range the conversion truncates as trunc does; the
-    // rest (and NaN) takes the general path.
+    // rest takes the general path, where an infinite or NaN product, which
+    // has no low byte, adds nothing.
     const double v = rgb[b] * opac;
     if (v > -2147483648.0 && v < 2147483648.0) {
       *sums[b] += static_cast<int>(v) & 0xFF;
@@ -275,7 +285,7 @@ inline void AddClampedColor(int *s0, int *s1, int *s2, const double rgb[3], floa
     }
     const double w = std::trunc(v);
     int low8 = 0;
-    if (w == w) {
+    if (std::isfinite(w)) {
       const double r = std::fmod(w, 256.0);
       low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
     }
@@ -373,8 +383,9 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
       AddVoxelColor(&red[q], &green[q], &blue[q], o, static_cast<float>(shade),
                     static_cast<float>(T[q] * w));
     } else {
-      t.grey->val[q] +=
-          SaturatedInt(static_cast<double>(T[q]) * tap.weight * alpha * A * 255.0 * shade);
+      t.grey->val[q] = SaturatedSum(
+          t.grey->val[q],
+          SaturatedInt(static_cast<double>(T[q]) * tap.weight * alpha * A * 255.0 * shade));
     }
     T[q] = static_cast<float>(T[q] * (1.0 - w));
     if (Mode::kFirstHit != SplatFirstHit::kNone && zb->voxel[q] == -1) {

@@ -366,7 +366,14 @@ TEST(AccVoxelColor, AddsTheLowByteOfTheWeightedColour) {
   for (int b = 0; b < 3; b++) EXPECT_EQ(cimg->C[b]->val[0], 254);
   // 255 * 1e9 is beyond int: its low byte, 255e9 mod 256 = 0.
   AccVoxelColor(cimg.get(), cxt.get(), 0, 1.0f, 1e9f, 1);
-  EXPECT_EQ(cimg->C[0]->val[0], 254 + static_cast<int>(std::fmod(std::trunc(255.0 * 1e9), 256.0)));
+  const int beyond = 254 + static_cast<int>(std::fmod(std::trunc(255.0 * 1e9), 256.0));
+  EXPECT_EQ(cimg->C[0]->val[0], beyond);
+  // An infinite weight (a transparency grown without bound) has no low
+  // byte and adds nothing; neither does one that is not a number.
+  for (const float opac : {INFINITY, -INFINITY, NAN}) {
+    AccVoxelColor(cimg.get(), cxt.get(), 0, 1.0f, opac, 1);
+    for (int b = 0; b < 3; b++) EXPECT_EQ(cimg->C[b]->val[0], beyond);
+  }
 }
 
 // ---- depth and Phong shading ----

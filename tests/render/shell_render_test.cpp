@@ -6,9 +6,11 @@
 // principal axes and odd angles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -319,6 +321,23 @@ TEST(SWShellRendering, DrawsHiddenVoxelsInGreyAndLeavesTheZBuffer) {
   EXPECT_EQ(img->at(3, 3), static_cast<int>(e1 * 255.0 * s));
   EXPECT_EQ(cxt->zbuffer->voxel[0], 77);
   EXPECT_EQ(cxt->zbuffer->voxel[4 + 4 * 8], -1);
+}
+
+// A negative object opacity makes each voxel of a column behind the first
+// add a larger negative term (its transparency grows without bound): the
+// grey sums stop at the bottom of the int range instead of wrapping round.
+TEST(SWShellRendering, GreySumsSaturateAtTheEndsOfTheIntRange) {
+  std::vector<HandVoxel> vs;
+  for (int z = 0; z < 200; z++) vs.push_back({2, 2, z, 1, kMinusZ});
+  auto shell = MakeShell(5, 5, 200, vs);
+  auto cxt = NewContext(5, 5, 200);
+  SetObjectOpacity(cxt.get(), 1, -0.7f);
+  for (auto render : {SWShellRendering, ShellRendering}) {
+    auto img = render(shell.get(), cxt.get());
+    const auto [lo, hi] = std::minmax_element(img->val.begin(), img->val.end());
+    EXPECT_EQ(*lo, std::numeric_limits<int>::min());
+    EXPECT_LE(*hi, 0);
+  }
 }
 
 TEST(ShellRendering, ProjectsWithTheRotationAndGatesOnTheOutput) {
