@@ -334,7 +334,6 @@ class MaximaProjector {
   // the row's two fixed axes a and b (coordinates ca and cb).
   struct RowParts {
     double a[3], b[3];
-    bool xFirst;  // the varying axis is x, whose term comes first
   };
 
   RowParts PartsOf(int axisA, int ca, int axisB, int cb) const {
@@ -343,13 +342,14 @@ class MaximaProjector {
       p.a[r] = proj_.along[axisA][r][ca];
       p.b[r] = proj_.along[axisB][r][cb];
     }
-    p.xFirst = axisA != 0;
     return p;
   }
 
-  // The three dot products summed in x, y, z order.
+  // The three dot products summed in x, y, z order. The varying axis is x
+  // or y, and b the z term: the first two terms commute exactly, so one
+  // form serves both.
   static double Sum(const RowParts &p, int r, double varying) {
-    return p.xFirst ? (varying + p.a[r]) + p.b[r] : (p.a[r] + varying) + p.b[r];
+    return (p.a[r] + varying) + p.b[r];
   }
 
   void Project(const RowParts &p, double v0, double v1, double v2, int value, int index,
