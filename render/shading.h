@@ -77,6 +77,16 @@ std::unique_ptr<CImage> Colorize(const Context *cxt, const Image *img);
 
 // ---- compositing ----
 
+// The low 8 bits of trunc(v): by conversion within the int range, by
+// arithmetic beyond it; 0 for a v that is infinite or not a number, which
+// has no low byte.
+inline int LowByteOfTrunc(double v) {
+  if (v > -2147483648.0 && v < 2147483648.0) return static_cast<int>(v) & 0xFF;
+  if (!std::isfinite(v)) return 0;
+  const double r = std::fmod(std::trunc(v), 256.0);
+  return static_cast<int>(r < 0.0 ? r + 256.0 : r);
+}
+
 // Adds the colour of luminance Y and the chroma of label obj mod 256,
 // weighted by opac, to pixel i of cimg: each plane grows by the low 8 bits
 // of trunc(component * opac), the component clamped to [0, 255]; a product
@@ -88,17 +98,7 @@ inline void AccVoxelColor(CImage *cimg, const Context *cxt, int i, float Y, floa
   double rgb[3];
   ObjectRGB(Y, o.Cb, o.Cr, rgb);
   for (int c = 0; c < 3; c++) {
-    double w = std::trunc(std::clamp(rgb[c], 0.0, 255.0) * opac);
-    int low8;
-    if (w > -2147483648.0 && w < 2147483648.0) {
-      low8 = static_cast<int>(w) & 0xFF;
-    } else if (std::isfinite(w)) {  // beyond int: the same low byte, by arithmetic
-      double r = std::fmod(w, 256.0);
-      low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
-    } else {
-      low8 = 0;
-    }
-    cimg->C[c]->val[i] += low8;
+    cimg->C[c]->val[i] += LowByteOfTrunc(std::clamp(rgb[c], 0.0, 255.0) * opac);
   }
 }
 

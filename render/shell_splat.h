@@ -273,24 +273,9 @@ inline void ClampedVoxelColor(const ObjectAppearance &o, float Y, double rgb[3])
 
 // AddVoxelColor's sums for a colour ClampedVoxelColor gave.
 inline void AddClampedColor(int *s0, int *s1, int *s2, const double rgb[3], float opac) {
-  int *sums[3] = {s0, s1, s2};
-  for (int b = 0; b < 3; b++) {
-    // Within the int range the conversion truncates as trunc does; the
-    // rest takes the general path, where an infinite or NaN product, which
-    // has no low byte, adds nothing.
-    const double v = rgb[b] * opac;
-    if (v > -2147483648.0 && v < 2147483648.0) {
-      *sums[b] += static_cast<int>(v) & 0xFF;
-      continue;
-    }
-    const double w = std::trunc(v);
-    int low8 = 0;
-    if (std::isfinite(w)) {
-      const double r = std::fmod(w, 256.0);
-      low8 = static_cast<int>(r < 0.0 ? r + 256.0 : r);
-    }
-    *sums[b] += low8;
-  }
+  *s0 += LowByteOfTrunc(rgb[0] * opac);
+  *s1 += LowByteOfTrunc(rgb[1] * opac);
+  *s2 += LowByteOfTrunc(rgb[2] * opac);
 }
 
 // AccVoxelColor's sum, into three colour sums given by address (the
