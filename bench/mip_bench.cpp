@@ -139,7 +139,10 @@ int main(int argc, char **argv) {
                       StreamPassMs(body->body.data(), body->body.size() * sizeof(BodyEntry));
   printf("  one pass over the voxel and body arrays %.2f ms (%.2f ns/voxel): MIPShell %.1fx\n",
          pass, pass * 1e6 / body->nvoxels, ms / pass);
-  for (int i = 0; i < body->nvoxels; i++) body->body[i].value = 149;
+  {
+    const ShellChange change(body.get());
+    for (int i = 0; i < body->nvoxels; i++) body->body[i].value = 149;
+  }
   const SweepFigures flat = TimeSweep(body.get(), cxt.get(), window.get(), views, runs);
   printf("  every value 149 %6.2f ms/frame  (by axis:%s): the rising pixels cost %.1f%%\n", flat.ms,
          AxisText(flat).c_str(), 100.0 * (ms - flat.ms) / ms);

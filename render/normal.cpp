@@ -202,6 +202,7 @@ namespace {
 // within 0..32767, the range of the stored field.
 void AssignNormals(Shell *shell, const Scene *scn, GradientFunction gradient, float radius,
                    int label, bool storeMagnitude) {
+  const ShellChange change(shell);
   std::unique_ptr<AdjRel3> A = Spheric(radius);
   std::unique_ptr<AdjVxl> offsets = AdjVoxels(scn, A.get());
   const int reach = FrameSize3(A.get());

@@ -1,6 +1,7 @@
 #include "render/shell.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -108,6 +109,11 @@ void CheckShellContext(const Shell *shell, const Context *cxt, const char *func)
 
 // ---- records ----
 
+uint64_t ShellRevision::Next() {
+  static std::atomic<uint64_t> counter{0};
+  return counter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 static std::unique_ptr<Shell> AllocShell(int xsize, int ysize, int zsize, int nvoxels, bool body,
                                          const char *func) {
   int volume = CheckedVoxelCount(xsize, ysize, zsize, func);
@@ -192,6 +198,7 @@ static void CheckVoxelCount(const Shell *shell, const Scene *scn, const char *fu
 }
 
 void SetShellVoxels(Shell *shell, const Scene *scn) {
+  const ShellChange change(shell);
   CheckShellScene(shell, scn, "SetShellVoxels");
   CheckVoxelCount(shell, scn, "SetShellVoxels");
   FillIndex(shell->Mzy.get(), shell->nvoxels);
@@ -221,6 +228,7 @@ void SetShellVoxels(Shell *shell, const Scene *scn) {
 // up in the rows gives, once the scene is known to hold exactly the
 // shell's voxels.
 void SetShellList(Shell *shell, const Scene *scn) {
+  const ShellChange change(shell);
   CheckShellScene(shell, scn, "SetShellList");
   CheckVoxelCount(shell, scn, "SetShellList");
   ForEachVoxel(shell, [&](int, int x, int y, int z) {
@@ -245,6 +253,7 @@ void SetShellList(Shell *shell, const Scene *scn) {
 }
 
 void SetShellLabel(Shell *shell, const Scene *labels) {
+  const ShellChange change(shell);
   CheckShellScene(shell, labels, "SetShellLabel");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
     shell->voxel[i].label = static_cast<uint8_t>(labels->data[labels->Address(x, y, z)] & 0xFF);
@@ -253,6 +262,7 @@ void SetShellLabel(Shell *shell, const Scene *labels) {
 }
 
 void SetBodyShellValue(Shell *shell, const Scene *scn) {
+  const ShellChange change(shell);
   if (!IsBodyShell(shell)) Error("The shell has no body", "SetBodyShellValue");
   CheckShellScene(shell, scn, "SetBodyShellValue");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
@@ -261,6 +271,7 @@ void SetBodyShellValue(Shell *shell, const Scene *scn) {
 }
 
 void SetShellNormalIndex(Shell *shell, const Scene *nscn) {
+  const ShellChange change(shell);
   CheckShellScene(shell, nscn, "SetShellNormalIndex");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
     shell->voxel[i].normal = static_cast<uint16_t>(nscn->data[nscn->Address(x, y, z)] & 0xFFFF);
@@ -270,6 +281,7 @@ void SetShellNormalIndex(Shell *shell, const Scene *nscn) {
 // The opacity byte, as the name says (the label byte is another
 // operation's).
 void SetShellOpacity(Shell *shell, const Scene *alpha) {
+  const ShellChange change(shell);
   CheckShellScene(shell, alpha, "SetShellOpacity");
   ForEachVoxel(shell, [&](int i, int x, int y, int z) {
     shell->voxel[i].opacity = static_cast<uint8_t>(alpha->data[alpha->Address(x, y, z)] & 0xFF);
@@ -552,6 +564,7 @@ std::unique_ptr<Curve> ShellGradientHistogram(Shell *shell) {
 }
 
 void SetObjectVisibility(Shell *shell, Context *, int label, int visible) {
+  const ShellChange change(shell);
   for (Voxel &v : shell->voxel) {
     if (v.label == label) v.visible = static_cast<uint8_t>(visible & 0xFF);
   }

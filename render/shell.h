@@ -55,6 +55,29 @@ struct BodyEntry {
 };
 #pragma pack(pop)
 
+// A number naming the state of a shell's content. Every new shell draws a
+// fresh one from a process-wide counter, and so does every copy or move
+// (no two shells share one unless nothing has changed), and every
+// operation that writes voxels, list, body or the row and column indexes
+// draws a fresh one when it is done (ShellChange). What a renderer derives
+// from a shell and keeps between frames is valid for as long as the
+// revision it was derived from.
+class ShellRevision {
+ public:
+  ShellRevision() : value_(Next()) {}
+  ShellRevision(const ShellRevision &) : value_(Next()) {}
+  ShellRevision &operator=(const ShellRevision &) {
+    value_ = Next();
+    return *this;
+  }
+  void Renew() { value_ = Next(); }
+  uint64_t value() const { return value_; }
+
+ private:
+  static uint64_t Next();
+  uint64_t value_;
+};
+
 struct Shell {
   std::vector<Voxel> voxel;     // 7 bytes/voxel, row order
   std::vector<BodyEntry> body;  // 6 bytes/voxel; body shells only
@@ -73,6 +96,21 @@ struct Shell {
   int maximum = 0;              // largest grey or label value of the source volume
   int nobjects = 0;             // distinct labels, set by ShellNObjects
   Scene *scene = nullptr;       // associated by the interface; not owned
+  ShellRevision revision;
+};
+
+// Renews the shell's revision when it goes out of scope, error or not: the
+// first line of every operation that writes a shell's voxels, list, body or
+// indexes, so that a partial write is never mistaken for the old content.
+class ShellChange {
+ public:
+  explicit ShellChange(Shell *shell) : shell_(shell) {}
+  ~ShellChange() { shell_->revision.Renew(); }
+  ShellChange(const ShellChange &) = delete;
+  ShellChange &operator=(const ShellChange &) = delete;
+
+ private:
+  Shell *shell_;
 };
 
 // The arrays the section readers and writers move between a shell file and

@@ -144,6 +144,86 @@ inline void MaxRow(const MIPTargets &t, int q, const double *w, const MIPLanes &
 }
 #endif
 
+#if defined(__SSE2__)
+inline __m128i Min32(__m128i a, __m128i b) {
+  const __m128i gt = _mm_cmpgt_epi32(a, b);
+  return _mm_or_si128(_mm_and_si128(gt, b), _mm_andnot_si128(gt, a));
+}
+
+// The least of the 3 x 3 pixels whose top left is q (pixels are never
+// negative: they only rise from 0).
+inline int Least9(const int *q, int n) {
+  __m128i m = Min32(Min32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(q)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + n))),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 2 * n)));
+  m = _mm_or_si128(m, _mm_set_epi32(std::numeric_limits<int>::max(), 0, 0, 0));
+  m = Min32(m, _mm_shuffle_epi32(m, 0x4E));
+  m = Min32(m, _mm_shuffle_epi32(m, 0xB1));
+  return _mm_cvtsi128_si32(m);
+}
+#endif
+
+// What projections keep of a shell from one frame to the next: every
+// voxel's body value in row order and, once a view along x needs it, in
+// list order beside its label, as 16 bits, with 0 for a hidden voxel and
+// for a value of 0 or below (neither can raise a pixel while the weights
+// are not negative).
+// It is made from one revision of one shell and used only while the shell
+// has that revision; a shell with a visible value above 65535 is read
+// directly instead. One per thread; a much smaller shell than the last
+// gives the memory back.
+struct MIPValues {
+  uint64_t revision = 0;
+  int nvoxels = -1;
+  bool fits = false;
+  bool listReady = false;
+  std::vector<uint16_t> row, list;
+  std::vector<unsigned char> listLabel;
+};
+
+MIPValues &ThreadMIPValues() {
+  static thread_local MIPValues values;
+  return values;
+}
+
+// The values of the shell in row order (and in list order when asked), or
+// null when they do not fit 16 bits.
+const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
+  MIPValues &m = ThreadMIPValues();
+  const int nv = shell->nvoxels;
+  if (m.revision != shell->revision.value() || m.nvoxels != nv) {
+    const size_t held = m.row.capacity();
+    if (held > 2 * static_cast<size_t>(nv) + (1 << 16)) m = MIPValues();
+    m.revision = shell->revision.value();
+    m.nvoxels = nv;
+    m.listReady = false;
+    m.row.resize(nv);
+    const Voxel *voxel = shell->voxel.data();
+    const BodyEntry *body = shell->body.data();
+    int largest = 0;
+    for (int i = 0; i < nv; i++) {
+      const int value = voxel[i].visible ? std::max(body[i].value, 0) : 0;
+      largest = std::max(largest, value);
+      m.row[i] = static_cast<uint16_t>(value);
+    }
+    m.fits = largest <= 0xFFFF;
+  }
+  if (!m.fits) return nullptr;
+  if (listOrder && !m.listReady) {
+    m.list.resize(nv);
+    m.listLabel.resize(nv);
+    const ListEntry *list = shell->list.data();
+    const Voxel *voxel = shell->voxel.data();
+    for (int e = 0; e < nv; e++) {
+      const int index = list[e].pointer;
+      m.list[e] = m.row[index];
+      m.listLabel[e] = voxel[index].label;
+    }
+    m.listReady = true;
+  }
+  return &m;
+}
+
 // The voxel-by-voxel projection. Every visible voxel of the traversal is
 // projected with the rotation to q0 := (trunc(r0 . c + isize / 2),
 // trunc(r1 . c + isize / 2)), c its centred position, and each kernel tap
@@ -151,6 +231,14 @@ inline void MaxRow(const MIPTargets &t, int q, const double *w, const MIPLanes &
 // it, recording the voxel, its label and the smaller distance isize -
 // (r2 . c + isize / 2) in the z-buffer. Ties keep the voxel met first, so
 // the z-buffer depends on the front-to-back order.
+//
+// Most voxels raise nothing. A floor image keeps, for each 3 x 3 block of
+// pixels (a 3 x 3 kernel of weights in [0, 1]), a value up to which no
+// voxel centred there can raise a pixel: the least of its nine pixels when
+// it was last looked at (no m exceeds the value), or the value of the last
+// voxel drawn there (each tap holds at least that voxel's m, and m grows
+// with the value). Pixels only rise, so a floor stays true, and a voxel at
+// or below its block's floor is passed over after one load.
 //
 // The pixels only grow from 0, so the largest value written is the largest
 // pixel of the result: the caller finds it afterwards.
@@ -168,6 +256,7 @@ class MaximaProjector {
     rows_ = MakeRowKernel(taps_);
 #if defined(__SSE2__)
     lanes_ = rows_.usable && n_ >= 4;
+    if (lanes_) floor_.assign(static_cast<size_t>(n_) * n_, 0);
 #endif
   }
 
@@ -175,166 +264,142 @@ class MaximaProjector {
   void Run() {
     const AxisRun outer = RunOfAxis(cxt_, cxt_->paxis);
     const AxisRun yr = RunOfAxis(cxt_, 'y'), zr = RunOfAxis(cxt_, 'z');
+    const MIPValues *kept = negativeWeight_ ? nullptr : PreparedValues(shell_, cxt_->paxis == 'x');
+    const uint16_t *values = kept ? kept->row.data() : nullptr;
     switch (cxt_->paxis) {
       case 'z':
         for (int z = outer.first; z != outer.end; z += outer.step)
-          for (int y = yr.first; y != yr.end; y += yr.step) Row(y, z);
+          for (int y = yr.first; y != yr.end; y += yr.step) Row(values, y, z);
         break;
       case 'y':
         for (int y = outer.first; y != outer.end; y += outer.step)
-          for (int z = zr.first; z != zr.end; z += zr.step) Row(y, z);
+          for (int z = zr.first; z != zr.end; z += zr.step) Row(values, y, z);
         break;
       default:
-        Columns(outer, zr);
+        Columns(kept, outer, zr);
     }
   }
 
  private:
-  // Row (y, z) of the voxel array, in the order of dx.
-  void Row(int y, int z) {
+  // The parts of the three dot products fixed along a row: the terms of
+  // the row's two fixed axes a and b (coordinates ca and cb).
+  struct RowParts {
+    double a[3], b[3];
+  };
+
+  struct Seen {
+    int index;
+    unsigned char label;
+  };
+
+  // Row (y, z) of the voxel array, in the order of dx; values in row
+  // order when kept, else read from the shell.
+  void Row(const uint16_t *values, int y, int z) {
     int first, end;
     ShellRow(shell_, y, z, &first, &end);
     if (end <= first) return;
     const RowParts parts = PartsOf(1, y, 2, z);
     const Voxel *voxel = shell_->voxel.data();
-    const BodyEntry *body = shell_->body.data();
-    const double *c0 = proj_.along[0][0].data(), *c1 = proj_.along[0][1].data();
-    const double *c2 = proj_.along[0][2].data();
-    auto one = [&](int i) {
-      const Voxel vox = voxel[i];
-      if (vox.visible == 0) return;
-      const int value = body[i].value;
-      if (value <= 0 && !negativeWeight_) return;  // m <= 0 never exceeds a pixel
-      Project(parts, c0[vox.x], c1[vox.x], c2[vox.x], value, i, vox.label);
-    };
-    if (cxt_->dx > 0) {
-      for (int i = first; i < end; i++) one(i);
+    const double *const c[3] = {proj_.along[0][0].data(), proj_.along[0][1].data(),
+                                proj_.along[0][2].data()};
+    if (values == nullptr) {
+      const BodyEntry *body = shell_->body.data();
+      Line(end - first, cxt_->dx > 0, [&](int k, int *value, int *x) {
+        const Voxel vox = voxel[first + k];
+        if (vox.visible == 0) return false;
+        *value = body[first + k].value;
+        *x = vox.x;
+        return *value > 0 || negativeWeight_;  // m <= 0 never exceeds a pixel
+      }, [&](int k) { return Seen{first + k, voxel[first + k].label}; }, parts, c);
+      return;
+    }
+    const uint16_t *v = values + first;
+    const int x0 = voxel[first].x;
+    const bool full = voxel[end - 1].x - x0 == end - 1 - first;
+    auto seen = [&](int k) { return Seen{first + k, voxel[first + k].label}; };
+    if (full) {
+      Line(end - first, cxt_->dx > 0, [&](int k, int *value, int *x) {
+        *value = v[k];
+        *x = x0 + k;
+        return *value != 0;
+      }, seen, parts, c);
     } else {
-      for (int i = end - 1; i >= first; i--) one(i);
+      Line(end - first, cxt_->dx > 0, [&](int k, int *value, int *x) {
+        *value = v[k];
+        if (*value == 0) return false;
+        *x = voxel[first + k].x;
+        return true;
+      }, seen, parts, c);
     }
   }
 
   // 'x': column (x, z) of the list array for x outer, z inner, in the
-  // order of dy. The list names its voxels all over the voxel and body
-  // arrays; where the weights allow, their values and labels are first
-  // gathered into list order (one pass in memory order), so the columns
-  // read them sequentially.
-  void Columns(const AxisRun &outer, const AxisRun &zr) {
+  // order of dy; values and labels in list order when kept, else read
+  // through the list's pointers.
+  void Columns(const MIPValues *kept, const AxisRun &outer, const AxisRun &zr) {
+    const uint16_t *values = kept ? kept->list.data() : nullptr;
+    const unsigned char *labels = kept ? kept->listLabel.data() : nullptr;
     const ListEntry *list = shell_->list.data();
     const Voxel *voxel = shell_->voxel.data();
-    const bool gathered = !negativeWeight_;
-    ListOrder &order = ThreadListOrder();
-    if (gathered) GatherListOrder(&order);
-    const int *values = order.value.data();
-    const unsigned char *labels = order.label.data();
-    const double *c0 = proj_.along[1][0].data(), *c1 = proj_.along[1][1].data();
-    const double *c2 = proj_.along[1][2].data();
+    const BodyEntry *body = shell_->body.data();
+    const double *const c[3] = {proj_.along[1][0].data(), proj_.along[1][1].data(),
+                                proj_.along[1][2].data()};
     for (int x = outer.first; x != outer.end; x += outer.step) {
       for (int z = zr.first; z != zr.end; z += zr.step) {
         int first, end;
         ShellColumn(shell_, x, z, &first, &end);
         if (end <= first) continue;
         const RowParts parts = PartsOf(0, x, 2, z);
-        auto one = [&](int e) {
-          const int index = list[e].pointer, y = list[e].y;
-          int value;
-          unsigned char label;
-          if (!gathered) {
-            const Voxel vox = voxel[index];
-            if (vox.visible == 0) return;
-            value = shell_->body[index].value;
-            label = vox.label;
-          } else {
-            value = values[e];
-            if (value <= 0) return;  // also every hidden voxel
-            label = labels[e];
-          }
-          Project(parts, c0[y], c1[y], c2[y], value, index, label);
-        };
-        if (cxt_->dy > 0) {
-          for (int e = first; e < end; e++) one(e);
+        const ListEntry *col = list + first;
+        const bool forward = cxt_->dy > 0;
+        if (values == nullptr) {
+          Line(end - first, forward, [&](int k, int *value, int *y) {
+            const int index = col[k].pointer;
+            if (voxel[index].visible == 0) return false;
+            *value = body[index].value;
+            *y = col[k].y;
+            return *value > 0 || negativeWeight_;
+          }, [&](int k) {
+            const int index = col[k].pointer;
+            return Seen{index, voxel[index].label};
+          }, parts, c);
+          continue;
+        }
+        const uint16_t *v = values + first;
+        const unsigned char *label = labels + first;
+        auto seen = [&](int k) { return Seen{col[k].pointer, label[k]}; };
+        const int y0 = col[0].y;
+        if (col[end - 1 - first].y - y0 == end - 1 - first) {
+          Line(end - first, forward, [&](int k, int *value, int *y) {
+            *value = v[k];
+            *y = y0 + k;
+            return *value != 0;
+          }, seen, parts, c);
         } else {
-          for (int e = end - 1; e >= first; e--) one(e);
+          Line(end - first, forward, [&](int k, int *value, int *y) {
+            *value = v[k];
+            if (*value == 0) return false;
+            *y = col[k].y;
+            return true;
+          }, seen, parts, c);
         }
       }
     }
   }
 
-  // The body value and label of every list entry's voxel, in list order
-  // (value 0 for a hidden voxel). The storage is kept from one projection
-  // to the next on each thread, so that a sweep of views along x does not
-  // fault in fresh buffers of the shell's size for every frame; a shell
-  // much smaller than the last one gives the memory back.
-  struct ListOrder {
-    std::vector<int> value;
-    std::vector<unsigned char> label;
-  };
-  static ListOrder &ThreadListOrder() {
-    static thread_local ListOrder order;
-    return order;
-  }
-
-  // Fills `order` for the shell. Each z slice is gathered first into a
-  // slice-sized buffer grouped by x (rows read in memory order, each x's
-  // cursor advancing as its voxels come by, y ascending), then every x's
-  // run is copied to its column of the list: written straight into the
-  // list, the slice's voxels would land in xsize streams a column of the
-  // list apart, whose cache sets collide. The runs in the buffer are a
-  // cache line apart for the same reason.
-  void GatherListOrder(ListOrder *order) const {
-    const int nv = shell_->nvoxels, xs = shell_->xsize, zs = shell_->zsize;
-    const size_t held = order->value.size();
-    if (held < static_cast<size_t>(nv) || held > 2 * static_cast<size_t>(nv) + (1 << 16)) {
-      *order = ListOrder();
-      order->value.resize(nv);
-      order->label.resize(nv);
-    }
-    int *values = order->value.data();
-    unsigned char *labels = order->label.data();
-    constexpr int kPad = 16;  // ints: one cache line
-    std::vector<int> start(xs), offset(xs), cursor(xs), slice;
-    std::vector<unsigned char> sliceLabel;
-    const Voxel *voxel = shell_->voxel.data();
-    const BodyEntry *body = shell_->body.data();
-    for (int z = 0; z < zs; z++) {
-      int total = 0;
-      for (int x = 0; x < xs; x++) {
-        int first, end;
-        ShellColumn(shell_, x, z, &first, &end);
-        start[x] = first;
-        offset[x] = cursor[x] = total + kPad * x;
-        total += std::max(0, end - first);
-      }
-      int fromRows = 0;
-      for (int y = 0; y < shell_->ysize; y++) {
-        int first, end;
-        ShellRow(shell_, y, z, &first, &end);
-        fromRows += std::max(0, end - first);
-      }
-      slice.resize(std::max(total, fromRows) + static_cast<size_t>(kPad) * xs);
-      sliceLabel.resize(slice.size());
-      for (int y = 0; y < shell_->ysize; y++) {
-        int first, end;
-        ShellRow(shell_, y, z, &first, &end);
-        for (int i = first; i < end; i++) {
-          const Voxel vox = voxel[i];
-          sliceLabel[cursor[vox.x]] = vox.label;
-          slice[cursor[vox.x]++] = vox.visible ? body[i].value : 0;
-        }
-      }
-      for (int x = 0; x < xs; x++) {
-        const int n = cursor[x] - offset[x];
-        std::copy_n(slice.data() + offset[x], n, values + start[x]);
-        std::copy_n(sliceLabel.data() + offset[x], n, labels + start[x]);
-      }
+  // The entries 0 .. len - 1 of a row or column, forward or backward:
+  // take(k, &value, &coordinate) says whether entry k counts, seen(k) gives
+  // its voxel index and label when it raises a pixel.
+  template <class Take, class WhoIs>
+  void Line(int len, bool forward, const Take &take, const WhoIs &seen, const RowParts &parts,
+            const double *const c[3]) {
+    const int step = forward ? 1 : -1;
+    for (int k = forward ? 0 : len - 1; k >= 0 && k < len; k += step) {
+      int value, co;
+      if (!take(k, &value, &co)) continue;
+      Project(parts, c[0][co], c[1][co], c[2][co], value, [&] { return seen(k); });
     }
   }
-
-  // The parts of the three dot products fixed along a row: the terms of
-  // the row's two fixed axes a and b (coordinates ca and cb).
-  struct RowParts {
-    double a[3], b[3];
-  };
 
   RowParts PartsOf(int axisA, int ca, int axisB, int cb) const {
     RowParts p;
@@ -352,35 +417,40 @@ class MaximaProjector {
     return (p.a[r] + varying) + p.b[r];
   }
 
-  void Project(const RowParts &p, double v0, double v1, double v2, int value, int index,
-               unsigned char label) {
+  template <class WhoIs>
+  void Project(const RowParts &p, double v0, double v1, double v2, int value,
+               const WhoIs &seen) {
     const int qc = static_cast<int>(Sum(p, 0, v0) + half_);
     const int qr = static_cast<int>(Sum(p, 1, v1) + half_);
 #if defined(__SSE2__)
     if (lanes_ && qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2) {
-      int *q = t_.pix + qc - 1 + (qr - 1) * n_;
+      const int at = qc - 1 + (qr - 1) * n_;
+      if (value <= floor_[at]) return;
+      int *q = t_.pix + at;
       // With weights in [0, 1] no m exceeds the value: nothing to do when
       // the nine pixels hold it already.
-      const __m128i vv = _mm_set1_epi32(value);
-      const __m128i three = _mm_set_epi32(0, -1, -1, -1);
-      const __m128i below = _mm_or_si128(
-          _mm_or_si128(_mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q))),
-                       _mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q + n_)))),
-          _mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q + 2 * n_))));
-      if (_mm_movemask_epi8(_mm_and_si128(below, three)) == 0) return;
+      const int least = Least9(q, n_);
+      if (value <= least) {
+        floor_[at] = least;
+        return;
+      }
       const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
-      const MIPLanes lanes{_mm_set1_pd(value), _mm_set1_epi32(index),
+      const Seen who = seen();
+      const MIPLanes lanes{_mm_set1_pd(value), _mm_set1_epi32(who.index),
                            _mm_set1_ps(static_cast<float>(dist)),
-                           label * 0x01010101u};
-      const int at = static_cast<int>(q - t_.pix);
+                           who.label * 0x01010101u};
       MaxRow(t_, at, rows_.w[0], lanes);
       MaxRow(t_, at + n_, rows_.w[1], lanes);
       MaxRow(t_, at + 2 * n_, rows_.w[2], lanes);
+      // Each tap now holds at least its m of this value, and m grows with
+      // the value: no value up to this one can raise the block.
+      floor_[at] = value;
       return;
     }
 #endif
     const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
-    MaxTapsChecked(t_, taps_, qc, qr, value, index, label, dist);
+    const Seen who = seen();
+    MaxTapsChecked(t_, taps_, qc, qr, value, who.index, who.label, dist);
   }
 
   const Shell *shell_;
@@ -393,6 +463,7 @@ class MaximaProjector {
   bool negativeWeight_ = false;
   RowKernel rows_;
   bool lanes_ = false;
+  std::vector<int> floor_;
 };
 
 std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *cs,

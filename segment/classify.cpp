@@ -43,6 +43,7 @@ class Feature {
 // row, scaled by the curve at the feature of scn.
 void ClassifyVoxels(Shell *shell, const Scene *scn, Curve *curve, FeatureFunction feature,
                     int object, bool all, const char *func) {
+  const ShellChange change(shell);
   CheckShellScene(shell, scn, func);
   UnitCurve factor(curve);
   Feature at(scn, feature, 1.8f);
@@ -81,6 +82,7 @@ void ClassifySceneVoxels(const Scene *scn, Scene *alpha, Curve *curve, FeatureFu
 // order; with reset, every opacity starts again from 255.
 void MultiplyBodyCurves(Shell *shell, Curve *density, Curve *gradient, bool reset,
                         const char *func) {
+  const ShellChange change(shell);
   CheckBodyShell(shell, func);
   std::unique_ptr<UnitCurve> d, g;
   if (density != nullptr) d = std::make_unique<UnitCurve>(density);
@@ -206,16 +208,19 @@ void ReclassifyBodyShell(Shell *shell, Curve *density, Curve *gradient) {
 }
 
 void ResetShellOpacity(Shell *shell) {
+  const ShellChange change(shell);
   for (Voxel &v : shell->voxel) v.opacity = 255;
 }
 
 void ResetShellLabel(Shell *shell) {
+  const ShellChange change(shell);
   for (Voxel &v : shell->voxel) v.label = 0;
 }
 
 // ---- labels ----
 
 void ClassifyLabel(Shell *shell, const Curve *curve) {
+  const ShellChange change(shell);
   CheckBodyShell(shell, "ClassifyLabel");
   if (curve->n <= 0) Error("The label curve is empty", "ClassifyLabel");
   for (int i = 0; i < shell->nvoxels; i++) {
@@ -235,6 +240,7 @@ void ClassifyLabel(Shell *shell, const Curve *curve) {
 
 // Counts are summed as doubles: exact for whole counts below 2^53.
 void ShellAutoLabel(Shell *shell, const Curve *hist, double percent) {
+  const ShellChange change(shell);
   CheckBodyShell(shell, "ShellAutoLabel");
   const double target = std::trunc(percent / 100.0 * shell->nvoxels);
   double sum = 0.0;
