@@ -23,6 +23,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -163,6 +166,77 @@ inline int Least9(const int *q, int n) {
 }
 #endif
 
+// The search for the next voxel of a line that its block's floor does not
+// pass over (see MaximaProjector), eight voxels at a time. The block of a
+// voxel is computed exactly as the projection does it, term by term in
+// double and truncated; the caller has made sure every block of the line
+// is inside the image.
+struct LineScan {
+  double a0, b0, a1, b1, half;
+  int n;
+  const int *floor;
+};
+
+inline int BlockOf(const LineScan &s, double c0, double c1) {
+  const int qc = static_cast<int>(((s.a0 + c0) + s.b0) + s.half);
+  const int qr = static_cast<int>(((s.a1 + c1) + s.b1) + s.half);
+  return qc - 1 + (qr - 1) * s.n;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Lane i is set where voxel base + i lies above its floor.
+__attribute__((target("avx2"))) inline int AboveFloor8(const LineScan &s, const uint16_t *v,
+                                                       const double *c0, const double *c1,
+                                                       int base) {
+  const __m256d half = _mm256_set1_pd(s.half);
+  const __m256d a0 = _mm256_set1_pd(s.a0), b0 = _mm256_set1_pd(s.b0);
+  const __m256d a1 = _mm256_set1_pd(s.a1), b1 = _mm256_set1_pd(s.b1);
+  const __m128i qc0 = _mm256_cvttpd_epi32(_mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(a0, _mm256_loadu_pd(c0 + base)), b0), half));
+  const __m128i qc1 = _mm256_cvttpd_epi32(_mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(a0, _mm256_loadu_pd(c0 + base + 4)), b0), half));
+  const __m128i qr0 = _mm256_cvttpd_epi32(_mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(a1, _mm256_loadu_pd(c1 + base)), b1), half));
+  const __m128i qr1 = _mm256_cvttpd_epi32(_mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(a1, _mm256_loadu_pd(c1 + base + 4)), b1), half));
+  const __m256i qc = _mm256_set_m128i(qc1, qc0), qr = _mm256_set_m128i(qr1, qr0);
+  const __m256i at = _mm256_add_epi32(
+      _mm256_add_epi32(qc, _mm256_mullo_epi32(qr, _mm256_set1_epi32(s.n))),
+      _mm256_set1_epi32(-1 - s.n));
+  const __m256i floor = _mm256_i32gather_epi32(s.floor, at, 4);
+  const __m256i value =
+      _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(v + base)));
+  return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(value, floor)));
+}
+
+// The first k >= from (len when none) whose value exceeds its floor.
+__attribute__((target("avx2"))) int NextRaisingForward(const LineScan &s, const uint16_t *v,
+                                                       const double *c0, const double *c1,
+                                                       int from, int len) {
+  int k = from;
+  for (; k + 8 <= len; k += 8) {
+    const int above = AboveFloor8(s, v, c0, c1, k);
+    if (above != 0) return k + __builtin_ctz(above);
+  }
+  for (; k < len; k++)
+    if (v[k] > s.floor[BlockOf(s, c0[k], c1[k])]) return k;
+  return len;
+}
+
+// The last k <= from (-1 when none) whose value exceeds its floor.
+__attribute__((target("avx2"))) int NextRaisingBackward(const LineScan &s, const uint16_t *v,
+                                                        const double *c0, const double *c1,
+                                                        int from) {
+  int k = from;
+  for (; k - 7 >= 0; k -= 8) {
+    const int above = AboveFloor8(s, v, c0, c1, k - 7);
+    if (above != 0) return k - 7 + (31 - __builtin_clz(above));
+  }
+  for (; k >= 0; k--)
+    if (v[k] > s.floor[BlockOf(s, c0[k], c1[k])]) return k;
+  return -1;
+}
+#endif
 // What projections keep of a shell from one frame to the next: every
 // voxel's body value in row order and, once a view along x needs it, in
 // list order beside its label, as 16 bits, with 0 for a hidden voxel and
@@ -178,8 +252,25 @@ struct MIPValues {
   bool fits = false;
   bool listReady = false;
   std::vector<uint16_t> row, list;
-  std::vector<unsigned char> listLabel;
+  std::vector<unsigned char> rowLabel, listLabel;
+  // Per row (y + z * ysize) and per column (z + x * zsize): the first
+  // coordinate when the line has a voxel at every coordinate between its
+  // ends, else -1.
+  std::vector<int> rowStart, columnStart;
 };
+
+// The first coordinate of each line when its entries run without a gap,
+// else -1 (empty lines too).
+template <class Range, class CoordOf>
+void LineStarts(int lines, const Range &range, const CoordOf &coord, std::vector<int> *start) {
+  start->resize(lines);
+  for (int l = 0; l < lines; l++) {
+    int first, end;
+    range(l, &first, &end);
+    const bool full = end > first && coord(end - 1) - coord(first) == end - 1 - first;
+    (*start)[l] = full ? coord(first) : -1;
+  }
+}
 
 MIPValues &ThreadMIPValues() {
   static thread_local MIPValues values;
@@ -200,25 +291,34 @@ const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
     m.row.resize(nv);
     const Voxel *voxel = shell->voxel.data();
     const BodyEntry *body = shell->body.data();
+    m.rowLabel.resize(nv);
     int largest = 0;
     for (int i = 0; i < nv; i++) {
       const int value = voxel[i].visible ? std::max(body[i].value, 0) : 0;
       largest = std::max(largest, value);
       m.row[i] = static_cast<uint16_t>(value);
+      m.rowLabel[i] = voxel[i].label;
     }
     m.fits = largest <= 0xFFFF;
+    const int ys = shell->ysize;
+    LineStarts(ys * shell->zsize,
+               [&](int l, int *first, int *end) { ShellRow(shell, l % ys, l / ys, first, end); },
+               [&](int i) { return static_cast<int>(voxel[i].x); }, &m.rowStart);
   }
   if (!m.fits) return nullptr;
   if (listOrder && !m.listReady) {
     m.list.resize(nv);
     m.listLabel.resize(nv);
     const ListEntry *list = shell->list.data();
-    const Voxel *voxel = shell->voxel.data();
     for (int e = 0; e < nv; e++) {
       const int index = list[e].pointer;
       m.list[e] = m.row[index];
-      m.listLabel[e] = voxel[index].label;
+      m.listLabel[e] = m.rowLabel[index];
     }
+    const int zs = shell->zsize;
+    LineStarts(shell->xsize * zs,
+               [&](int l, int *first, int *end) { ShellColumn(shell, l / zs, l % zs, first, end); },
+               [&](int e) { return static_cast<int>(list[e].y); }, &m.columnStart);
     m.listReady = true;
   }
   return &m;
@@ -257,6 +357,9 @@ class MaximaProjector {
 #if defined(__SSE2__)
     lanes_ = rows_.usable && n_ >= 4;
     if (lanes_) floor_.assign(static_cast<size_t>(n_) * n_, 0);
+#if defined(__x86_64__) && defined(__GNUC__)
+    wide_ = lanes_ && __builtin_cpu_supports("avx2");
+#endif
 #endif
   }
 
@@ -265,15 +368,14 @@ class MaximaProjector {
     const AxisRun outer = RunOfAxis(cxt_, cxt_->paxis);
     const AxisRun yr = RunOfAxis(cxt_, 'y'), zr = RunOfAxis(cxt_, 'z');
     const MIPValues *kept = negativeWeight_ ? nullptr : PreparedValues(shell_, cxt_->paxis == 'x');
-    const uint16_t *values = kept ? kept->row.data() : nullptr;
     switch (cxt_->paxis) {
       case 'z':
         for (int z = outer.first; z != outer.end; z += outer.step)
-          for (int y = yr.first; y != yr.end; y += yr.step) Row(values, y, z);
+          for (int y = yr.first; y != yr.end; y += yr.step) Row(kept, y, z);
         break;
       case 'y':
         for (int y = outer.first; y != outer.end; y += outer.step)
-          for (int z = zr.first; z != zr.end; z += zr.step) Row(values, y, z);
+          for (int z = zr.first; z != zr.end; z += zr.step) Row(kept, y, z);
         break;
       default:
         Columns(kept, outer, zr);
@@ -294,7 +396,7 @@ class MaximaProjector {
 
   // Row (y, z) of the voxel array, in the order of dx; values in row
   // order when kept, else read from the shell.
-  void Row(const uint16_t *values, int y, int z) {
+  void Row(const MIPValues *kept, int y, int z) {
     int first, end;
     ShellRow(shell_, y, z, &first, &end);
     if (end <= first) return;
@@ -302,7 +404,7 @@ class MaximaProjector {
     const Voxel *voxel = shell_->voxel.data();
     const double *const c[3] = {proj_.along[0][0].data(), proj_.along[0][1].data(),
                                 proj_.along[0][2].data()};
-    if (values == nullptr) {
+    if (kept == nullptr) {
       const BodyEntry *body = shell_->body.data();
       Line(end - first, cxt_->dx > 0, [&](int k, int *value, int *x) {
         const Voxel vox = voxel[first + k];
@@ -313,16 +415,12 @@ class MaximaProjector {
       }, [&](int k) { return Seen{first + k, voxel[first + k].label}; }, parts, c);
       return;
     }
-    const uint16_t *v = values + first;
-    const int x0 = voxel[first].x;
-    const bool full = voxel[end - 1].x - x0 == end - 1 - first;
-    auto seen = [&](int k) { return Seen{first + k, voxel[first + k].label}; };
-    if (full) {
-      Line(end - first, cxt_->dx > 0, [&](int k, int *value, int *x) {
-        *value = v[k];
-        *x = x0 + k;
-        return *value != 0;
-      }, seen, parts, c);
+    const uint16_t *v = kept->row.data() + first;
+    const unsigned char *label = kept->rowLabel.data() + first;
+    const int x0 = kept->rowStart[y + z * shell_->ysize];
+    auto seen = [&](int k) { return Seen{first + k, label[k]}; };
+    if (x0 >= 0) {
+      FullLine(end - first, cxt_->dx > 0, v, x0, seen, parts, c);
     } else {
       Line(end - first, cxt_->dx > 0, [&](int k, int *value, int *x) {
         *value = v[k];
@@ -368,13 +466,9 @@ class MaximaProjector {
         const uint16_t *v = values + first;
         const unsigned char *label = labels + first;
         auto seen = [&](int k) { return Seen{col[k].pointer, label[k]}; };
-        const int y0 = col[0].y;
-        if (col[end - 1 - first].y - y0 == end - 1 - first) {
-          Line(end - first, forward, [&](int k, int *value, int *y) {
-            *value = v[k];
-            *y = y0 + k;
-            return *value != 0;
-          }, seen, parts, c);
+        const int y0 = kept->columnStart[z + x * shell_->zsize];
+        if (y0 >= 0) {
+          FullLine(end - first, forward, v, y0, seen, parts, c);
         } else {
           Line(end - first, forward, [&](int k, int *value, int *y) {
             *value = v[k];
@@ -408,6 +502,43 @@ class MaximaProjector {
       p.b[r] = proj_.along[axisB][r][cb];
     }
     return p;
+  }
+
+  // A line of kept values whose coordinates run from co0 without a gap.
+  // When the whole line lands where every block is inside the image (the
+  // projected position moves monotonically along a line, so its two ends
+  // tell), the voxels that cannot raise their block are found eight at a
+  // time where the processor can, and only the others are projected.
+  template <class WhoIs>
+  void FullLine(int len, bool forward, const uint16_t *v, int co0, const WhoIs &seen,
+                const RowParts &parts, const double *const c[3]) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (wide_ && len >= 8 && Inside(parts, c, co0) && Inside(parts, c, co0 + len - 1)) {
+      const double *c0 = c[0] + co0, *c1 = c[1] + co0;
+      const LineScan scan{parts.a[0], parts.b[0], parts.a[1], parts.b[1], half_, n_,
+                          floor_.data()};
+      for (int k = forward ? 0 : len - 1;;) {
+        k = forward ? NextRaisingForward(scan, v, c0, c1, k, len)
+                    : NextRaisingBackward(scan, v, c0, c1, k);
+        if (k < 0 || k >= len) return;
+        Project(parts, c[0][co0 + k], c[1][co0 + k], c[2][co0 + k], v[k],
+                [&] { return seen(k); });
+        k += forward ? 1 : -1;
+      }
+    }
+#endif
+    Line(len, forward, [&](int k, int *value, int *co) {
+      *value = v[k];
+      *co = co0 + k;
+      return *value != 0;
+    }, seen, parts, c);
+  }
+
+  // Whether the block of coordinate co lies inside the image.
+  bool Inside(const RowParts &p, const double *const c[3], int co) const {
+    const int qc = static_cast<int>(Sum(p, 0, c[0][co]) + half_);
+    const int qr = static_cast<int>(Sum(p, 1, c[1][co]) + half_);
+    return qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2;
   }
 
   // The three dot products summed in x, y, z order. The varying axis is x
@@ -463,6 +594,7 @@ class MaximaProjector {
   bool negativeWeight_ = false;
   RowKernel rows_;
   bool lanes_ = false;
+  bool wide_ = false;
   std::vector<int> floor_;
 };
 
