@@ -451,6 +451,65 @@ TEST(MIPShell, ShellsOfOtherSizesAlongXOneAfterAnother) {
   }
 }
 
+// What a projection keeps of a shell between frames must follow every
+// change of the shell: visibility, values and labels changed through the
+// setters, and through the fields when followed by a ShellChange, each
+// seen along x (list order) and along z (row order).
+TEST(MIPShell, FollowsEveryChangeOfTheShellBetweenFrames) {
+  auto grey = phantom::GreyPhantom(20, 22, 18, 1.0f, 1.0f);
+  unsigned seed = 7;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int &v : grey->data) v = 100 + static_cast<int>(next() % 1900);  // no zero voxel
+  auto body = Scene2Shell(grey.get());
+  auto labels = CreateScene(20, 22, 18);
+  for (int &l : labels->data) l = 1 + static_cast<int>(next() % 4);
+  SetShellLabel(body.get(), labels.get());
+  auto cs = Window({0, 0, 2000, 255});
+  auto cxt = NewContext(20, 22, 18);
+  const float views[][2] = {{0, 80}, {20, 10}, {0, 260}, {200, 15}};
+  auto expectAll = [&](const std::string &what) {
+    for (const auto &view : views) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      ExpectPlainMIP(body.get(), cxt.get(), cs.get(),
+                     what + " from " + std::to_string(view[0]) + ", " + std::to_string(view[1]));
+    }
+  };
+  expectAll("as made");
+  SetObjectVisibility(body.get(), cxt.get(), 2, 0);
+  expectAll("object 2 hidden");
+  for (int &v : grey->data) v = 2100 - v;
+  SetBodyShellValue(body.get(), grey.get());
+  expectAll("values reversed");
+  for (int &l : labels->data) l = 5 - l;
+  SetShellLabel(body.get(), labels.get());
+  expectAll("labels renumbered");
+  {
+    const ShellChange change(body.get());
+    for (int i = 0; i < body->nvoxels; i += 3) body->body[i].value = 0;
+    for (int i = 1; i < body->nvoxels; i += 5) body->voxel[i].visible = 1;
+  }
+  expectAll("fields written");
+}
+
+// Values that 16 bits cannot hold are projected straight from the shell;
+// 65535 still fits. Either way the projection is the plain one.
+TEST(MIPShell, ValuesBeyondSixteenBitsMatchThePlainVersion) {
+  auto cs = Window({0, 0, 70000, 255});
+  for (const int top : {65535, 65536, 1 << 30}) {
+    auto grey = phantom::GreyPhantom(16, 17, 15, 1.0f, 1.0f);
+    for (size_t i = 0; i < grey->data.size(); i++) {
+      grey->data[i] = 1 + static_cast<int>((i * 2654435761u) % 5000u);
+    }
+    grey->data[grey->Address(8, 8, 7)] = top;
+    auto body = Scene2Shell(grey.get());
+    auto cxt = NewContext(16, 17, 15);
+    for (const auto &view : kViews) {
+      SetAngles(cxt.get(), view[0], view[1]);
+      ExpectPlainMIP(body.get(), cxt.get(), cs.get(), "top " + std::to_string(top));
+    }
+  }
+}
+
 // ---- regression images: the 24^3 phantoms from (30, 40) ----
 
 TEST(MIPRenderers, RegressionImagesOfThePhantoms) {

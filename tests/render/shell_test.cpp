@@ -2,6 +2,7 @@
 // hand; file and section round trips; damaged files of every section.
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,10 @@
 
 #include "core/curve.h"
 #include "core/scene.h"
+#include "render/context.h"
+#include "render/normal.h"
 #include "render/shell.h"
+#include "segment/classify.h"
 #include "support/fatal.h"
 #include "support/files.h"
 
@@ -178,6 +182,44 @@ TEST(ShellSetters, LabelsOpacityNormalsAndExports) {
   EXPECT_EQ(NormalIndexScene(shell.get())->data[lab->Address(3, 0, 0)], 700);
   auto values = ValueScene(shell.get());
   for (int v : values->data) EXPECT_EQ(v, 0);
+}
+
+// Every writer of a shell's content gives it a new revision, even one
+// that fails part way; new and moved shells never share one.
+TEST(ShellSetters, EveryWriterRenewsTheRevision) {
+  auto scn = CreateScene(4, 3, 2);
+  for (size_t i = 0; i < scn->data.size(); i++) scn->data[i] = 1 + static_cast<int>(i % 5);
+  auto shell = Scene2Shell(scn.get());
+  auto other = Scene2Shell(scn.get());
+  EXPECT_NE(shell->revision.value(), other->revision.value());
+  auto cxt = NewContext(4, 3, 2);
+  auto wrong = CreateScene(3, 3, 2);
+  auto curve = CreateCurve(2);
+  curve->X[1] = 10, curve->Y[1] = 1;
+  const std::vector<std::pair<std::string, std::function<void()>>> writers = {
+      {"SetShellLabel", [&] { SetShellLabel(shell.get(), scn.get()); }},
+      {"SetBodyShellValue", [&] { SetBodyShellValue(shell.get(), scn.get()); }},
+      {"SetShellOpacity", [&] { SetShellOpacity(shell.get(), scn.get()); }},
+      {"SetShellNormalIndex", [&] { SetShellNormalIndex(shell.get(), scn.get()); }},
+      {"SetShellVoxels", [&] { SetShellVoxels(shell.get(), scn.get()); }},
+      {"SetShellList", [&] { SetShellList(shell.get(), scn.get()); }},
+      {"SetObjectVisibility", [&] { SetObjectVisibility(shell.get(), cxt.get(), 0, 0); }},
+      {"SetBodyShellNormal", [&] { SetBodyShellNormal(shell.get(), scn.get(), Gradient3); }},
+      {"ResetShellLabel", [&] { ResetShellLabel(shell.get()); }},
+      {"ResetShellOpacity", [&] { ResetShellOpacity(shell.get()); }},
+      {"ClassifyLabel", [&] { ClassifyLabel(shell.get(), curve.get()); }},
+      {"ClassifyBodyShell", [&] { ClassifyBodyShell(shell.get(), curve.get(), nullptr); }},
+      {"SetShellLabel of a scene of another size",
+       [&] { EXPECT_ANY_THROW(SetShellLabel(shell.get(), wrong.get())); }},
+  };
+  for (const auto &w : writers) {
+    const uint64_t before = shell->revision.value();
+    w.second();
+    EXPECT_NE(shell->revision.value(), before) << w.first;
+  }
+  const uint64_t before = shell->revision.value();
+  Shell moved = std::move(*shell);
+  EXPECT_NE(moved.revision.value(), before);
 }
 
 TEST(ShellSetters, RemoveVoxelsThresholdIsOneOnlyForLowByte255) {
