@@ -127,6 +127,7 @@ inline std::string RampText(const RampPoint *ramp, int n) {
 // trunc(255 * ramp(|value|)), and label 1 where the opacity is non-zero
 // (0 elsewhere).
 inline void ClassifyByRamp(Shell *shell, const RampPoint *ramp, int n) {
+  const ShellChange change(shell);
   for (int i = 0; i < shell->nvoxels; i++) {
     int value = shell->body[i].value;
     double o = std::clamp(RampAt(ramp, n, std::abs(value)), 0.0, 1.0);

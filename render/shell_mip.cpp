@@ -521,9 +521,14 @@ class MaximaProjector {
         k = forward ? NextRaisingForward(scan, v, c0, c1, k, len)
                     : NextRaisingBackward(scan, v, c0, c1, k);
         if (k < 0 || k >= len) return;
-        Project(parts, c[0][co0 + k], c[1][co0 + k], c[2][co0 + k], v[k],
-                [&] { return seen(k); });
-        k += forward ? 1 : -1;
+        // Voxels above their floors come in runs: the ones after one are
+        // tested one by one until four in a row are passed over.
+        for (int passed = 0; passed < 4 && k >= 0 && k < len; k += forward ? 1 : -1) {
+          const bool above = v[k] != 0 && Project(parts, c[0][co0 + k], c[1][co0 + k],
+                                                  c[2][co0 + k], v[k], [&] { return seen(k); });
+          passed = above ? 0 : passed + 1;
+        }
+        if (k < 0 || k >= len) return;
       }
     }
 #endif
@@ -548,22 +553,23 @@ class MaximaProjector {
     return (p.a[r] + varying) + p.b[r];
   }
 
+  // Whether the voxel was more than its block's floor passes over.
   template <class WhoIs>
-  void Project(const RowParts &p, double v0, double v1, double v2, int value,
+  bool Project(const RowParts &p, double v0, double v1, double v2, int value,
                const WhoIs &seen) {
     const int qc = static_cast<int>(Sum(p, 0, v0) + half_);
     const int qr = static_cast<int>(Sum(p, 1, v1) + half_);
 #if defined(__SSE2__)
     if (lanes_ && qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2) {
       const int at = qc - 1 + (qr - 1) * n_;
-      if (value <= floor_[at]) return;
+      if (value <= floor_[at]) return false;
       int *q = t_.pix + at;
       // With weights in [0, 1] no m exceeds the value: nothing to do when
       // the nine pixels hold it already.
       const int least = Least9(q, n_);
       if (value <= least) {
         floor_[at] = least;
-        return;
+        return true;
       }
       const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
       const Seen who = seen();
@@ -576,12 +582,13 @@ class MaximaProjector {
       // Each tap now holds at least its m of this value, and m grows with
       // the value: no value up to this one can raise the block.
       floor_[at] = value;
-      return;
+      return true;
     }
 #endif
     const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
     const Seen who = seen();
     MaxTapsChecked(t_, taps_, qc, qr, value, who.index, who.label, dist);
+    return true;
   }
 
   const Shell *shell_;
