@@ -374,8 +374,13 @@ class MaximaProjector {
           for (int y = yr.first; y != yr.end; y += yr.step) Row(kept, y, z);
         break;
       case 'y':
+        // Rows one slice apart: the next one's values are fetched ahead,
+        // too few lines a row for the processor to see a stream.
         for (int y = outer.first; y != outer.end; y += outer.step)
-          for (int z = zr.first; z != zr.end; z += zr.step) Row(kept, y, z);
+          for (int z = zr.first; z != zr.end; z += zr.step) {
+            if (kept != nullptr && z + zr.step != zr.end) FetchRow(kept, y, z + zr.step);
+            Row(kept, y, z);
+          }
         break;
       default:
         Columns(kept, outer, zr);
@@ -393,6 +398,14 @@ class MaximaProjector {
     int index;
     unsigned char label;
   };
+
+  void FetchRow(const MIPValues *kept, int y, int z) const {
+    int first, end;
+    ShellRow(shell_, y, z, &first, &end);
+    const char *from = reinterpret_cast<const char *>(kept->row.data() + first);
+    const char *to = reinterpret_cast<const char *>(kept->row.data() + end);
+    for (const char *p = from; p < to; p += 64) __builtin_prefetch(p);
+  }
 
   // Row (y, z) of the voxel array, in the order of dx; values in row
   // order when kept, else read from the shell.
@@ -440,6 +453,7 @@ class MaximaProjector {
     const ListEntry *list = shell_->list.data();
     const Voxel *voxel = shell_->voxel.data();
     const BodyEntry *body = shell_->body.data();
+    const int ys = shell_->ysize;
     const double *const c[3] = {proj_.along[1][0].data(), proj_.along[1][1].data(),
                                 proj_.along[1][2].data()};
     for (int x = outer.first; x != outer.end; x += outer.step) {
@@ -468,7 +482,14 @@ class MaximaProjector {
         auto seen = [&](int k) { return Seen{col[k].pointer, label[k]}; };
         const int y0 = kept->columnStart[z + x * shell_->zsize];
         if (y0 >= 0) {
-          FullLine(end - first, forward, v, y0, seen, parts, c);
+          // The voxel (x, y, z) of a row without gaps is found from the
+          // row's start, without reading the list.
+          const int *rowFirst = shell_->Mzy->val.data() + z * ys + y0;
+          const int *rowStart = kept->rowStart.data() + z * ys + y0;
+          FullLine(end - first, forward, v, y0, [&](int k) {
+            const int index = rowStart[k] >= 0 ? rowFirst[k] + x - rowStart[k] : col[k].pointer;
+            return Seen{index, label[k]};
+          }, parts, c);
         } else {
           Line(end - first, forward, [&](int k, int *value, int *y) {
             *value = v[k];
