@@ -369,13 +369,17 @@ class MaximaProjector {
     const AxisRun yr = RunOfAxis(cxt_, 'y'), zr = RunOfAxis(cxt_, 'z');
     const MIPValues *kept = negativeWeight_ ? nullptr : PreparedValues(shell_, cxt_->paxis == 'x');
     switch (cxt_->paxis) {
+      // Each line's kept values are fetched ahead while the one before is
+      // projected: lines a slice apart, or read against the direction of
+      // memory, are too short for the processor to see a stream.
       case 'z':
         for (int z = outer.first; z != outer.end; z += outer.step)
-          for (int y = yr.first; y != yr.end; y += yr.step) Row(kept, y, z);
+          for (int y = yr.first; y != yr.end; y += yr.step) {
+            if (kept != nullptr && y + yr.step != yr.end) FetchRow(kept, y + yr.step, z);
+            Row(kept, y, z);
+          }
         break;
       case 'y':
-        // Rows one slice apart: the next one's values are fetched ahead,
-        // too few lines a row for the processor to see a stream.
         for (int y = outer.first; y != outer.end; y += outer.step)
           for (int z = zr.first; z != zr.end; z += zr.step) {
             if (kept != nullptr && z + zr.step != zr.end) FetchRow(kept, y, z + zr.step);
@@ -399,12 +403,16 @@ class MaximaProjector {
     unsigned char label;
   };
 
+  static void Fetch(const uint16_t *from, const uint16_t *to) {
+    for (const char *p = reinterpret_cast<const char *>(from);
+         p < reinterpret_cast<const char *>(to); p += 64)
+      __builtin_prefetch(p);
+  }
+
   void FetchRow(const MIPValues *kept, int y, int z) const {
     int first, end;
     ShellRow(shell_, y, z, &first, &end);
-    const char *from = reinterpret_cast<const char *>(kept->row.data() + first);
-    const char *to = reinterpret_cast<const char *>(kept->row.data() + end);
-    for (const char *p = from; p < to; p += 64) __builtin_prefetch(p);
+    Fetch(kept->row.data() + first, kept->row.data() + end);
   }
 
   // Row (y, z) of the voxel array, in the order of dx; values in row
@@ -459,6 +467,10 @@ class MaximaProjector {
     for (int x = outer.first; x != outer.end; x += outer.step) {
       for (int z = zr.first; z != zr.end; z += zr.step) {
         int first, end;
+        if (kept != nullptr && z + zr.step != zr.end) {
+          ShellColumn(shell_, x, z + zr.step, &first, &end);
+          Fetch(values + first, values + end);
+        }
         ShellColumn(shell_, x, z, &first, &end);
         if (end <= first) continue;
         const RowParts parts = PartsOf(0, x, 2, z);
@@ -586,10 +598,15 @@ class MaximaProjector {
       if (value <= floor_[at]) return false;
       int *q = t_.pix + at;
       // With weights in [0, 1] no m exceeds the value: nothing to do when
-      // the nine pixels hold it already.
-      const int least = Least9(q, n_);
-      if (value <= least) {
-        floor_[at] = least;
+      // the nine pixels hold it already (told by comparing, the least of
+      // them is needed only for the floor).
+      const __m128i vv = _mm_set1_epi32(value);
+      const __m128i below = _mm_or_si128(
+          _mm_or_si128(_mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q))),
+                       _mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q + n_)))),
+          _mm_cmpgt_epi32(vv, _mm_loadu_si128(reinterpret_cast<__m128i *>(q + 2 * n_))));
+      if ((_mm_movemask_epi8(below) & 0x0FFF) == 0) {
+        floor_[at] = Least9(q, n_);
         return true;
       }
       const double dist = n_ - (Sum(p, 2, v2) + depthCentre_);
