@@ -277,6 +277,56 @@ MIPValues &ThreadMIPValues() {
   return values;
 }
 
+// The kept values and labels put into list order, one z slice at a time:
+// the slice's rows are read in memory order into a slice-sized buffer
+// grouped by x (each x's cursor advancing as its voxels come by, y
+// ascending), then every x's run is copied to its column of the list.
+// Written straight into the list, the slice's voxels would land in xsize
+// streams a column of the list apart, whose cache sets collide; read
+// through the list's pointers, every voxel is a jump in memory. The runs in
+// the buffer are a cache line apart for the same reason.
+void GatherListOrder(const Shell *shell, MIPValues *m) {
+  const int nv = shell->nvoxels, xs = shell->xsize, ys = shell->ysize, zs = shell->zsize;
+  m->list.resize(nv);
+  m->listLabel.resize(nv);
+  constexpr int kPad = 32;  // entries: one cache line of values
+  std::vector<int> start(xs), offset(xs), cursor(xs);
+  std::vector<uint16_t> slice;
+  std::vector<unsigned char> sliceLabel;
+  const Voxel *voxel = shell->voxel.data();
+  for (int z = 0; z < zs; z++) {
+    int total = 0;
+    for (int x = 0; x < xs; x++) {
+      int first, end;
+      ShellColumn(shell, x, z, &first, &end);
+      start[x] = first;
+      offset[x] = cursor[x] = total + kPad * x;
+      total += std::max(0, end - first);
+    }
+    slice.resize(static_cast<size_t>(total) + static_cast<size_t>(kPad) * xs);
+    sliceLabel.resize(slice.size());
+    for (int y = 0; y < ys; y++) {
+      int first, end;
+      ShellRow(shell, y, z, &first, &end);
+      const int x0 = m->rowStart[y + z * ys];
+      for (int i = first; i < end; i++) {
+        const int x = x0 >= 0 ? x0 + (i - first) : voxel[i].x;
+        sliceLabel[cursor[x]] = m->rowLabel[i];
+        slice[cursor[x]++] = m->row[i];
+      }
+    }
+    for (int x = 0; x < xs; x++) {
+      const int n = cursor[x] - offset[x];
+      std::copy_n(slice.data() + offset[x], n, m->list.data() + start[x]);
+      std::copy_n(sliceLabel.data() + offset[x], n, m->listLabel.data() + start[x]);
+    }
+  }
+  LineStarts(xs * zs,
+             [&](int l, int *first, int *end) { ShellColumn(shell, l / zs, l % zs, first, end); },
+             [&](int e) { return static_cast<int>(shell->list[e].y); }, &m->columnStart);
+  m->listReady = true;
+}
+
 // The values of the shell in row order (and in list order when asked), or
 // null when they do not fit 16 bits.
 const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
@@ -306,21 +356,7 @@ const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
                [&](int i) { return static_cast<int>(voxel[i].x); }, &m.rowStart);
   }
   if (!m.fits) return nullptr;
-  if (listOrder && !m.listReady) {
-    m.list.resize(nv);
-    m.listLabel.resize(nv);
-    const ListEntry *list = shell->list.data();
-    for (int e = 0; e < nv; e++) {
-      const int index = list[e].pointer;
-      m.list[e] = m.row[index];
-      m.listLabel[e] = m.rowLabel[index];
-    }
-    const int zs = shell->zsize;
-    LineStarts(shell->xsize * zs,
-               [&](int l, int *first, int *end) { ShellColumn(shell, l / zs, l % zs, first, end); },
-               [&](int e) { return static_cast<int>(list[e].y); }, &m.columnStart);
-    m.listReady = true;
-  }
+  if (listOrder && !m.listReady) GatherListOrder(shell, &m);
   return &m;
 }
 
