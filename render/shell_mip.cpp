@@ -237,15 +237,15 @@ __attribute__((target("avx2"))) int NextRaisingBackward(const LineScan &s, const
   return -1;
 }
 #endif
+
 // What projections keep of a shell from one frame to the next: every
-// voxel's body value in row order and, once a view along x needs it, in
-// list order beside its label, as 16 bits, with 0 for a hidden voxel and
+// voxel's body value and label in row order and, once a view along x needs
+// them, in list order, the values as 16 bits with 0 for a hidden voxel and
 // for a value of 0 or below (neither can raise a pixel while the weights
-// are not negative).
-// It is made from one revision of one shell and used only while the shell
-// has that revision; a shell with a visible value above 65535 is read
-// directly instead. One per thread; a much smaller shell than the last
-// gives the memory back.
+// are not negative). It is made from one revision of one shell and used
+// only while the shell has that revision; a shell with a visible value
+// above 65535 is read directly instead. One per thread; a much smaller
+// shell than the last gives the memory back.
 struct MIPValues {
   uint64_t revision = 0;
   int nvoxels = -1;
