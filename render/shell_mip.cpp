@@ -344,7 +344,8 @@ const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
     m.rowLabel.resize(nv);
     int largest = 0;
     for (int i = 0; i < nv; i++) {
-      const int value = voxel[i].visible ? std::max(body[i].value, 0) : 0;
+      const int stored = body[i].value;  // a packed field: read by value
+      const int value = voxel[i].visible && stored > 0 ? stored : 0;
       largest = std::max(largest, value);
       m.row[i] = static_cast<uint16_t>(value);
       m.rowLabel[i] = voxel[i].label;
