@@ -28,14 +28,31 @@ struct Scene;
 
 // ---- object colours ----
 
+// The chroma terms of a colour's RGB, which renderers form once per
+// object: 406.98 cr, 207.315 cr, 99.96 cb and 514.335 cb, with the chroma
+// centred on 128/255.
+struct ChromaTerms {
+  double r, gFromCr, gFromCb, b;
+};
+
+inline ChromaTerms ChromaOf(double Cb, double Cr) {
+  const double cb = Cb - 0.50196078431, cr = Cr - 0.50196078431;
+  return {406.98 * cr, 207.315 * cr, 99.96 * cb, 514.335 * cb};
+}
+
+// RGB (0..255 scale, neither clamped nor truncated) of luminance Y in
+// [0, 1] with the given chroma terms.
+inline void ChromaRGB(double Y, const ChromaTerms &c, double rgb[3]) {
+  const double yn = (Y - 0.062745098039) * 296.82;
+  rgb[0] = yn + c.r;
+  rgb[1] = yn - c.gFromCr - c.gFromCb;
+  rgb[2] = yn + c.b;
+}
+
 // RGB (0..255 scale, neither clamped nor truncated) of a colour given as
 // Y, Cb, Cr in [0, 1], with the chroma centred on 128/255.
 inline void ObjectRGB(double Y, double Cb, double Cr, double rgb[3]) {
-  const double yn = (Y - 0.062745098039) * 296.82;
-  const double cb = Cb - 0.50196078431, cr = Cr - 0.50196078431;
-  rgb[0] = yn + 406.98 * cr;
-  rgb[1] = yn - 207.315 * cr - 99.96 * cb;
-  rgb[2] = yn + 514.335 * cb;
+  ChromaRGB(Y, ChromaOf(Cb, Cr), rgb);
 }
 
 // The record that paints label o: o itself for 0..255, label 0 otherwise.

@@ -138,16 +138,17 @@ class InterImage {
     pixels_.resize(n);
     reached_.assign(n / 64 + 1, 0);
   }
-  // The pixel p, blank first if no voxel has reached it yet.
-  Pixel &Touch(int p) {
+  // Marks p reached; whether it was not before (its pixel then holds
+  // nothing yet and is to be written whole).
+  bool Reach(int p) {
     uint64_t &word = reached_[p >> 6];
     const uint64_t bit = uint64_t{1} << (p & 63);
-    if (!(word & bit)) {
-      word |= bit;
-      pixels_[p] = blank_;
-    }
-    return pixels_[p];
+    const bool fresh = !(word & bit);
+    word |= bit;
+    return fresh;
   }
+  Pixel &operator[](int p) { return pixels_[p]; }
+  const Pixel &Blank() const { return blank_; }
   // The pixel p, blank where no voxel reached.
   const Pixel &At(int p) const {
     return (reached_[p >> 6] >> (p & 63) & 1) ? pixels_[p] : blank_;
@@ -180,6 +181,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   // repeat (neighbouring voxels of a surface share them).
   int lastNormal = -1, lastLabel = -1;
   double lastC = 0.0, lastPhong = 0.0;
+  ChromaTerms lastChroma{};
   // The depth's three products, one table per axis: a float times a small
   // integer is exact in double, so summing table entries in x, y, z order
   // rounds as the dot product written out does.
@@ -198,6 +200,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
     if (vox.visible == 0 || vox.label == 0) return;
     const ObjectAppearance &o = cxt->object[vox.label];
     if (vox.normal != lastNormal || vox.label != lastLabel) {
+      if (vox.label != lastLabel) lastChroma = ChromaOf(o.Cb, o.Cr);
       lastNormal = vox.normal, lastLabel = vox.label;
       lastC = FacingOf(s.view, normals[vox.normal]);
       lastPhong = PhongOf(o, lastC);
@@ -206,17 +209,23 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
     const double d = depthX[x] + depthY[y] + depthZ[z] + s.dc;
     const double shade = lastPhong * (1.0 - d / s.isize) + o.amb;
     const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
-    InterPixel<Sum> &px = inter.Touch(p);
-    int sum[3] = {px.rgb[0], px.rgb[1], px.rgb[2]};
-    AddVoxelColor(&sum[0], &sum[1], &sum[2], o, static_cast<float>(shade),
-                  static_cast<float>(T[p] * w));
+    // The first voxel to reach a pixel writes it whole: its colour, and
+    // the first hit (its dist when below the blank one).
+    const bool fresh = inter.Reach(p);
+    InterPixel<Sum> &px = inter[p];
+    int sum[3] = {0, 0, 0};
+    if (!fresh) sum[0] = px.rgb[0], sum[1] = px.rgb[1], sum[2] = px.rgb[2];
+    double rgb[3];
+    ClampedChromaColor(lastChroma, static_cast<float>(shade), rgb);
+    AddClampedColor(&sum[0], &sum[1], &sum[2], rgb, static_cast<float>(T[p] * w));
     for (int b = 0; b < 3; b++) px.rgb[b] = static_cast<Sum>(sum[b]);
     T[p] = static_cast<float>(T[p] * (1.0 - w));
-    if (px.voxel == -1) {
+    if (fresh) {
       px.voxel = index;
       px.object = vox.label;
       const double dist = s.isize - d;
-      if (dist < px.dist) px.dist = static_cast<float>(dist);
+      const float blank = inter.Blank().dist;
+      px.dist = dist < blank ? static_cast<float>(dist) : blank;
     }
   };
   if (kSkip) {

@@ -266,9 +266,13 @@ inline double ShadeOf(const ObjectAppearance &o, double c, double d, int isize) 
 
 // The colour of luminance Y and the object's chroma, each component
 // clamped to [0, 255]: what AddVoxelColor weights.
-inline void ClampedVoxelColor(const ObjectAppearance &o, float Y, double rgb[3]) {
-  ObjectRGB(Y, o.Cb, o.Cr, rgb);
+inline void ClampedChromaColor(const ChromaTerms &chroma, float Y, double rgb[3]) {
+  ChromaRGB(Y, chroma, rgb);
   for (int b = 0; b < 3; b++) rgb[b] = std::clamp(rgb[b], 0.0, 255.0);
+}
+
+inline void ClampedVoxelColor(const ObjectAppearance &o, float Y, double rgb[3]) {
+  ClampedChromaColor(ChromaOf(o.Cb, o.Cr), Y, rgb);
 }
 
 // AddVoxelColor's sums for a colour ClampedVoxelColor gave.
