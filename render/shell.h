@@ -57,11 +57,11 @@ struct BodyEntry {
 
 // A number naming the state of a shell's content. Every new shell draws a
 // fresh one from a process-wide counter, and so does every copy or move
-// (no two shells share one unless nothing has changed), and every
-// operation that writes voxels, list, body or the row and column indexes
-// draws a fresh one when it is done (ShellChange). What a renderer derives
-// from a shell and keeps between frames is valid for as long as the
-// revision it was derived from.
+// (no two shells ever share one), and every operation that writes voxels,
+// list, body or the row and column indexes draws a fresh one when it is
+// done (ShellChange). What a renderer derives from a shell and keeps
+// between frames is valid for as long as the revision it was derived
+// from.
 class ShellRevision {
  public:
   ShellRevision() : value_(Next()) {}
