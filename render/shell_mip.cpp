@@ -184,22 +184,26 @@ inline int BlockOf(const LineScan &s, double c0, double c1) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// trunc(((a + c[i]) + b) + half), as BlockOf forms it, for i = 0 .. 3
+// (Coord4) and 0 .. 7 (Coord8).
+__attribute__((target("avx2"))) inline __m128i Coord4(const double *c, double a, double b,
+                                                     double half) {
+  return _mm256_cvttpd_epi32(_mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(a), _mm256_loadu_pd(c)), _mm256_set1_pd(b)),
+      _mm256_set1_pd(half)));
+}
+
+__attribute__((target("avx2"))) inline __m256i Coord8(const double *c, double a, double b,
+                                                     double half) {
+  return _mm256_set_m128i(Coord4(c + 4, a, b, half), Coord4(c, a, b, half));
+}
+
 // Lane i is set where voxel base + i lies above its floor.
 __attribute__((target("avx2"))) inline int AboveFloor8(const LineScan &s, const uint16_t *v,
                                                        const double *c0, const double *c1,
                                                        int base) {
-  const __m256d half = _mm256_set1_pd(s.half);
-  const __m256d a0 = _mm256_set1_pd(s.a0), b0 = _mm256_set1_pd(s.b0);
-  const __m256d a1 = _mm256_set1_pd(s.a1), b1 = _mm256_set1_pd(s.b1);
-  const __m128i qc0 = _mm256_cvttpd_epi32(_mm256_add_pd(
-      _mm256_add_pd(_mm256_add_pd(a0, _mm256_loadu_pd(c0 + base)), b0), half));
-  const __m128i qc1 = _mm256_cvttpd_epi32(_mm256_add_pd(
-      _mm256_add_pd(_mm256_add_pd(a0, _mm256_loadu_pd(c0 + base + 4)), b0), half));
-  const __m128i qr0 = _mm256_cvttpd_epi32(_mm256_add_pd(
-      _mm256_add_pd(_mm256_add_pd(a1, _mm256_loadu_pd(c1 + base)), b1), half));
-  const __m128i qr1 = _mm256_cvttpd_epi32(_mm256_add_pd(
-      _mm256_add_pd(_mm256_add_pd(a1, _mm256_loadu_pd(c1 + base + 4)), b1), half));
-  const __m256i qc = _mm256_set_m128i(qc1, qc0), qr = _mm256_set_m128i(qr1, qr0);
+  const __m256i qc = Coord8(c0 + base, s.a0, s.b0, s.half);
+  const __m256i qr = Coord8(c1 + base, s.a1, s.b1, s.half);
   const __m256i at = _mm256_add_epi32(
       _mm256_add_epi32(qc, _mm256_mullo_epi32(qr, _mm256_set1_epi32(s.n))),
       _mm256_set1_epi32(-1 - s.n));
@@ -247,8 +251,7 @@ __attribute__((target("avx2"))) int NextRaisingBackward(const LineScan &s, const
 // above 65535 is read directly instead. One per thread; a much smaller
 // shell than the last gives the memory back.
 struct MIPValues {
-  uint64_t revision = 0;
-  int nvoxels = -1;
+  uint64_t revision = 0;  // revisions start at 1
   bool fits = false;
   bool listReady = false;
   std::vector<uint16_t> row, list;
@@ -332,11 +335,10 @@ void GatherListOrder(const Shell *shell, MIPValues *m) {
 const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
   MIPValues &m = ThreadMIPValues();
   const int nv = shell->nvoxels;
-  if (m.revision != shell->revision.value() || m.nvoxels != nv) {
+  if (m.revision != shell->revision.value()) {
     const size_t held = m.row.capacity();
     if (held > 2 * static_cast<size_t>(nv) + (1 << 16)) m = MIPValues();
     m.revision = shell->revision.value();
-    m.nvoxels = nv;
     m.listReady = false;
     m.row.resize(nv);
     const Voxel *voxel = shell->voxel.data();
@@ -352,9 +354,11 @@ const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
     }
     m.fits = largest <= 0xFFFF;
     const int ys = shell->ysize;
-    LineStarts(ys * shell->zsize,
-               [&](int l, int *first, int *end) { ShellRow(shell, l % ys, l / ys, first, end); },
-               [&](int i) { return static_cast<int>(voxel[i].x); }, &m.rowStart);
+    if (m.fits) {
+      LineStarts(ys * shell->zsize,
+                 [&](int l, int *first, int *end) { ShellRow(shell, l % ys, l / ys, first, end); },
+                 [&](int i) { return static_cast<int>(voxel[i].x); }, &m.rowStart);
+    }
   }
   if (!m.fits) return nullptr;
   if (listOrder && !m.listReady) GatherListOrder(shell, &m);
@@ -609,11 +613,23 @@ class MaximaProjector {
     }, seen, parts, c);
   }
 
+  // The output centre q0 of a voxel whose varying-axis products are v0, v1.
+  void Centre(const RowParts &p, double v0, double v1, int *qc, int *qr) const {
+    *qc = static_cast<int>(Sum(p, 0, v0) + half_);
+    *qr = static_cast<int>(Sum(p, 1, v1) + half_);
+  }
+
+  // Whether the 3 x 3 block around centre (qc, qr) lies inside the image,
+  // its rows read four pixels wide.
+  bool BlockInside(int qc, int qr) const {
+    return qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2;
+  }
+
   // Whether the block of coordinate co lies inside the image.
   bool Inside(const RowParts &p, const double *const c[3], int co) const {
-    const int qc = static_cast<int>(Sum(p, 0, c[0][co]) + half_);
-    const int qr = static_cast<int>(Sum(p, 1, c[1][co]) + half_);
-    return qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2;
+    int qc, qr;
+    Centre(p, c[0][co], c[1][co], &qc, &qr);
+    return BlockInside(qc, qr);
   }
 
   // The three dot products summed in x, y, z order. The varying axis is x
@@ -627,10 +643,10 @@ class MaximaProjector {
   template <class WhoIs>
   bool Project(const RowParts &p, double v0, double v1, double v2, int value,
                const WhoIs &seen) {
-    const int qc = static_cast<int>(Sum(p, 0, v0) + half_);
-    const int qr = static_cast<int>(Sum(p, 1, v1) + half_);
+    int qc, qr;
+    Centre(p, v0, v1, &qc, &qr);
 #if defined(__SSE2__)
-    if (lanes_ && qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2) {
+    if (lanes_ && BlockInside(qc, qr)) {
       const int at = qc - 1 + (qr - 1) * n_;
       if (value <= floor_[at]) return false;
       int *q = t_.pix + at;
