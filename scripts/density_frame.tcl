@@ -1,0 +1,4 @@
+# The density classification curve of the current shell.
+proc Frame::draw {parent} {
+  Frame::curves $parent den
+}

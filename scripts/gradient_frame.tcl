@@ -1,0 +1,4 @@
+# The gradient classification curve of the current shell.
+proc Frame::draw {parent} {
+  Frame::curves $parent grad
+}

@@ -1,0 +1,4 @@
+# The slices along x.
+proc Frame::draw {parent} {
+  Frame::slices $parent x
+}

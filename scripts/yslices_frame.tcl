@@ -1,0 +1,4 @@
+# The slices along y.
+proc Frame::draw {parent} {
+  Frame::slices $parent y
+}

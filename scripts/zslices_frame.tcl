@@ -1,0 +1,4 @@
+# The slices along z.
+proc Frame::draw {parent} {
+  Frame::slices $parent z
+}
