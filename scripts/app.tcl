@@ -308,6 +308,10 @@ proc App::open {kind {file .}} {
   set status [catch {$reader $file} name]
   App::message {}
   if {$status} {
+    regsub {^Error:} [string trim $name] {} name
+    if {$file ne "." && [string first [file tail $file] $name] < 0} {
+      set name "$file: $name"
+    }
     App::report $name
     return {}
   }

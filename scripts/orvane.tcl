@@ -49,3 +49,4 @@ App::main
 
 # Files named on the command line open as the open actions would open them.
 App::open_files $argv
+set App::loaded 1

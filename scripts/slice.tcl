@@ -113,7 +113,11 @@ proc App::slice::update {axis} {
 
 proc App::slice::SequenceAxis {} {
   global current last options
-  return [dict get {{along x} x {along y} y} $current(seq) z]
+  ::switch -- $current(seq) {
+    "along x" { return x }
+    "along y" { return y }
+    default { return z }
+  }
 }
 
 proc App::slice::refresh {axis} {

@@ -1,0 +1,146 @@
+# Driving the real program as a user meets it: it is started on the test
+# display, inspected through Tk's send and given real pointer and key input
+# through xdotool. Loaded by the interface tests with
+#   eval [readFile $env(ORVANE_TESTS)/support/ui.tcl]
+package require tcltest 2
+namespace import ::tcltest::*
+
+testConstraint display [expr {[info exists env(DISPLAY)] && $env(DISPLAY) ne ""}]
+testConstraint send 0
+testConstraint xdotool [expr {[auto_execok xdotool] ne ""}]
+if {[testConstraint display]} {
+  package require Tk
+  wm withdraw .
+  tk appname ui-test-[pid]
+  testConstraint send [expr {![catch {send [tk appname] {set ok 1}}]}]
+}
+testConstraint journey [expr {[testConstraint send] && [testConstraint xdotool]}]
+
+set program [file join $env(ORVANE_BIN) orvane]
+set ::ui(app) {}
+set ::ui(pid) 0
+
+# Starts the program with the given arguments in `dir` and waits until its
+# main window is mapped; fails after 15 seconds.
+proc startOrvane {dir args} {
+  stopOrvane
+  set before [winfo interps]
+  set here [pwd]
+  cd $dir
+  exec $::program {*}$args
+  cd $here
+  for {set i 0} {$i < 300} {incr i} {
+    foreach app [winfo interps] {
+      if {$app ni $before && [string match orvane* $app] &&
+          ![catch {send $app {list [wm title .] [winfo ismapped .] \
+                [expr {[info exists App::loaded] || [winfo exists .__tk__messagebox]}]}} state] &&
+          $state eq {{3D visualization tool} 1 1}} {
+        set ::ui(app) $app
+        set ::ui(pid) [send $app pid]
+        ui {update}
+        return $app
+      }
+    }
+    after 50
+  }
+  error "the program did not come up"
+}
+
+proc stopOrvane {} {
+  if {$::ui(app) eq ""} return
+  catch {send -async $::ui(app) {::exit}}
+  for {set i 0} {$i < 100 && [file exists /proc/$::ui(pid)]} {incr i} { after 50 }
+  if {[file exists /proc/$::ui(pid)]} { catch {exec kill -9 $::ui(pid)} }
+  set ::ui(app) {}
+}
+
+# Evaluates a script in the running program.
+proc ui {script} {
+  return [send $::ui(app) $script]
+}
+
+# Lets the program handle what is pending, then returns.
+proc settle {{ms 50}} {
+  after $ms
+  ui {update}
+}
+
+# The screen position of canvas point (x, y) of a view.
+proc canvasToScreen {view x y} {
+  ui [list apply {{view x y} {
+    set c [View::get_path $view]
+    update idletasks
+    list [expr {[winfo rootx $c] + round($x - [$c canvasx 0])}] \
+         [expr {[winfo rooty $c] + round($y - [$c canvasy 0])}]
+  }} $view $x $y]
+}
+
+proc widgetCentre {w} {
+  ui [list apply {{w} {
+    update idletasks
+    list [expr {[winfo rootx $w] + [winfo width $w] / 2}] \
+         [expr {[winfo rooty $w] + [winfo height $w] / 2}]
+  }} $w]
+}
+
+proc xdo {args} {
+  exec xdotool {*}$args
+}
+
+proc clickAt {x y {button 1}} {
+  xdo mousemove $x $y
+  settle 30
+  xdo click $button
+  settle
+}
+
+proc clickWidget {w {button 1}} {
+  clickAt {*}[widgetCentre $w] $button
+}
+
+proc dragFromTo {x1 y1 x2 y2 {button 1} {steps 5}} {
+  xdo mousemove $x1 $y1
+  settle 30
+  xdo mousedown $button
+  settle 30
+  for {set i 1} {$i <= $steps} {incr i} {
+    xdo mousemove [expr {$x1 + ($x2 - $x1) * $i / $steps}] [expr {$y1 + ($y2 - $y1) * $i / $steps}]
+    settle 20
+  }
+  xdo mouseup $button
+  settle
+}
+
+proc keyPress {keys} {
+  xdo key {*}$keys
+  settle
+}
+
+proc readFile {path} {
+  set f [open $path rb]
+  set data [read $f]
+  close $f
+  return $data
+}
+
+# An SCN file of the given sizes, bit count, voxel values and voxel size.
+proc makeScn {path nx ny nz bits values {dxyz {1.000000 1.000000 1.000000}}} {
+  set f [open $path wb]
+  puts -nonewline $f "SCN\n$nx $ny $nz\n[join $dxyz { }]\n$bits\n"
+  set code [dict get {8 c* 16 s* 32 i*} $bits]
+  puts -nonewline $f [binary format $code $values]
+  close $f
+}
+
+# Voxel values of a scene whose value at (x, y, z) is given by `expr`.
+proc voxelsOf {nx ny nz expression} {
+  set values {}
+  for {set z 0} {$z < $nz} {incr z} {
+    for {set y 0} {$y < $ny} {incr y} {
+      for {set x 0} {$x < $nx} {incr x} {
+        lappend values [expr $expression]
+      }
+    }
+  }
+  return $values
+}
