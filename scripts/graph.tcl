@@ -128,18 +128,22 @@ proc CurveEditor::hide {ns name} {
   set path($name) -1
 }
 
+# A size too small for the margins is raised to the smallest one that
+# leaves a plot area of one pixel each way.
 proc CurveEditor::set_size {ns name width height} {
   global current last options
-  namespace upvar $ns w w h h
-  set w($name) $width
-  set h($name) $height
+  namespace upvar $ns w w h h padx padx pady pady
+  set w($name) [expr {max(int($width), 2*$padx + 1)}]
+  set h($name) [expr {max(int($height), 2*$pady + 1)}]
 }
 
+# A maximum that does not exceed its origin becomes the origin + 1, along y
+# as along x, so that the axes never have a zero length.
 proc CurveEditor::set_max {ns name x y} {
   global current last options
-  namespace upvar $ns xo xo xm xm ym ym
+  namespace upvar $ns xo xo yo yo xm xm ym ym
   set xm($name) [expr {$x <= $xo($name) ? $xo($name) + 1 : $x}]
-  set ym($name) $y
+  set ym($name) [expr {$y <= $yo($name) ? $yo($name) + 1 : $y}]
 }
 
 # --------------------------------------------------------------- the curves
@@ -547,7 +551,8 @@ proc CurveEditor::Select {ns name c} {
   variable font
   set i [ItemIndex $c current point]
   if {$i < 0} return
-  $c dtag sel
+  foreach tag {sel sel_in sel_out sel_ticx sel_textx sel_ticy sel_texty} {$c dtag $tag}
+  $c delete coord
   $c addtag sel withtag point$i
   $c addtag sel_in withtag line$i
   $c addtag sel_out withtag line[expr {$i + 1}]
