@@ -6,5 +6,6 @@ if {![namespace exists ::CurveEditor]} {source graph.tcl}
 CurveEditor::define ::GGraph {
   file new_curve.grad points {0 255 255 255} w 150 h 150
   ylabel opacity closing bottom ends {yo ym} windowlevel 0
+  filetype {"GRAD Files" .grad}
 } {new destroy show set_size set_max set_histogram set_curve get_curve
    set_opacity get_opacity get_fullcurve read_curve write_curve update}

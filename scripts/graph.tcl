@@ -21,8 +21,8 @@ namespace eval CurveEditor {
   #   ends             the y values put before and after the curve by
   #                    get_fullcurve: a number or the name of an editor field
   #   windowlevel      1 when the editor derives a window and level
+  #   filetype         the kind of curve file its read dialog offers
   variable kinds
-  variable widgetCount 0
   variable font {Helvetica 5}
 }
 
@@ -86,15 +86,13 @@ proc CurveEditor::destroy {ns name} {
   }
 }
 
-# The window name of an editor inside a parent: the editor's own name when Tk
-# accepts it as one (no dot, no capital first letter), else a numbered one.
+# The window name of an editor inside a parent: the editor's own name when it
+# is a plain word that Tk accepts (no dot, no capital first letter), else one
+# spelt from its bytes, so that every name has one window name.
 proc CurveEditor::WidgetName {name} {
   global current last options
-  variable widgetCount
-  if {$name ne "" && [string first . $name] < 0 && ![string is upper [string index $name 0]]} {
-    return $name
-  }
-  return editor[incr widgetCount]
+  if {[regexp {^[a-z0-9_][A-Za-z0-9_-]*$} $name]} {return $name}
+  return editor_[binary encode hex [encoding convertto utf-8 $name]]
 }
 
 # Creates a ScrolledWindow <parent>.<name> holding a w x h canvas, binds the
@@ -257,7 +255,7 @@ proc CurveEditor::read_curve {ns file} {
   global current last options
   if {$file eq "."} {
     set file [tk_getOpenFile -initialdir [pwd] \
-        -filetypes [list {"All Files" *} [FileType $ns]]]
+        -filetypes [list {"All Files" *} [Kind $ns filetype]]]
     if {$file eq ""} return
   }
   if {[catch {open $file r} f]} {
@@ -297,19 +295,13 @@ proc CurveEditor::read_curve {ns file} {
   return $name
 }
 
-proc CurveEditor::FileType {ns} {
-  global current last options
-  if {[Kind $ns file] eq "new_curve.grad"} {return {"GRAD Files" .grad}}
-  return {"DEN Files" .den}
-}
-
 # Writes the curve to file (or to one chosen in a save dialog): the count,
 # then "%f %1.2f" of x and the opacity per point. The text goes to a fresh
 # file beside the target that is renamed over it, so a failed write leaves
 # an earlier file whole. Returns the file written, empty when cancelled.
 proc CurveEditor::write_curve {ns name as {file ""}} {
   global current last options
-  namespace upvar $ns points points file editorFile yo yo ym ym
+  namespace upvar $ns points points file editorFile
   if {$file eq ""} {
     set file [tk_getSaveFile -initialdir [pwd] -initialfile $editorFile($name) \
         -filetypes {{"All Files" *} {"DEN Files" .den} {"GRAD Files" .grad}}]
@@ -317,12 +309,14 @@ proc CurveEditor::write_curve {ns name as {file ""}} {
   }
   set text "[expr {[llength $points($name)]/2}]\n"
   foreach {x y} $points($name) {
-    append text [format "%f %1.2f\n" $x [expr {double($y)/($ym($name) - $yo($name))}]]
+    append text [format "%f %1.2f\n" $x [Opacity $ns $name $y]]
   }
   set temp $file.tmp[pid]
+  set created 0
   if {[catch {
     if {[file isdirectory $file]} {error "is a directory"}
     set f [open $temp {WRONLY CREAT EXCL}]
+    set created 1
     try {
       puts -nonewline $f $text
     } finally {
@@ -330,7 +324,7 @@ proc CurveEditor::write_curve {ns name as {file ""}} {
     }
     file rename -force $temp $file
   } message]} {
-    file delete $temp
+    if {$created} {file delete $temp}
     error "Cannot write curve file $file: $message"
   }
   set editorFile($name) $file
@@ -346,57 +340,43 @@ proc CurveEditor::Area {ns name} {
   return [list $padx [expr {$w($name) - $padx}] [expr {$h($name) - $pady}] $pady]
 }
 
-# Canvas positions of data values along x or y, by expr's own rules (whole
+# The data range and canvas range of axis x or y: {origin maximum low high},
+# where low and high are the canvas positions of origin and maximum.
+proc CurveEditor::Axis {ns name axis} {
+  global current last options
+  namespace upvar $ns ${axis}o o ${axis}m m
+  lassign [Area $ns $name] x1 x2 y1 y2
+  if {$axis eq "x"} {return [list $o($name) $m($name) $x1 $x2]}
+  return [list $o($name) $m($name) $y1 $y2]
+}
+
+# Canvas positions of data values along an axis, by expr's own rules (whole
 # values map with integer, flooring, division). One call maps a whole list.
-proc CurveEditor::CanvasXs {ns name values} {
+proc CurveEditor::ToCanvas {ns name axis values} {
   global current last options
-  namespace upvar $ns xo xo xm xm
-  lassign [Area $ns $name] x1 x2
-  set o $xo($name)
-  set range [expr {$xm($name) - $o}]
-  return [lmap x $values {expr {round($x1 + ($x - $o)*($x2 - $x1)/$range)}}]
+  lassign [Axis $ns $name $axis] o m low high
+  return [lmap v $values {expr {round($low + ($v - $o)*($high - $low)/($m - $o))}}]
 }
 
-proc CurveEditor::CanvasYs {ns name values} {
+# Data value of a canvas position along an axis (canvas positions are reals).
+proc CurveEditor::ToData {ns name axis c} {
+  global current last options
+  lassign [Axis $ns $name $axis] o m low high
+  return [expr {round($o + (double($c) - $low)/($high - $low)*($m - $o))}]
+}
+
+# The opacity of a y value in graph units: its fraction of the y axis.
+proc CurveEditor::Opacity {ns name y} {
   global current last options
   namespace upvar $ns yo yo ym ym
-  lassign [Area $ns $name] -> -> y1 y2
-  set o $yo($name)
-  set range [expr {$ym($name) - $o}]
-  return [lmap y $values {expr {round($y1 + ($y - $o)*($y2 - $y1)/$range)}}]
-}
-
-proc CurveEditor::CanvasX {ns name x} {
-  global current last options
-  return [lindex [CanvasXs $ns $name [list $x]] 0]
-}
-
-proc CurveEditor::CanvasY {ns name y} {
-  global current last options
-  return [lindex [CanvasYs $ns $name [list $y]] 0]
-}
-
-# Data value of a canvas position (a real: canvas coordinates are reals).
-proc CurveEditor::DataX {ns name cx} {
-  global current last options
-  namespace upvar $ns xo xo xm xm
-  lassign [Area $ns $name] x1 x2
-  return [expr {round($xo($name) + (double($cx) - $x1)/($x2 - $x1)*($xm($name) - $xo($name)))}]
-}
-
-proc CurveEditor::DataY {ns name cy} {
-  global current last options
-  namespace upvar $ns yo yo ym ym
-  lassign [Area $ns $name] -> -> y1 y2
-  return [expr {round($yo($name) + (double($cy) - $y1)/($y2 - $y1)*($ym($name) - $yo($name)))}]
+  return [expr {double($y - $yo($name))/($ym($name) - $yo($name))}]
 }
 
 # The text of a y value: the value itself, or the opacity with two decimals.
 proc CurveEditor::YLabel {ns name y} {
   global current last options
-  namespace upvar $ns yo yo ym ym
   if {[Kind $ns ylabel] eq "raw"} {return $y}
-  return [format %1.2f [expr {double($y - $yo($name))/($ym($name) - $yo($name))}]]
+  return [format %1.2f [Opacity $ns $name $y]]
 }
 
 proc CurveEditor::CoordLabel {ns name x y} {
@@ -439,8 +419,8 @@ proc CurveEditor::update {ns name} {
   $c create text [expr {$x1 - 10}] $y2 -text [YLabel $ns $name $ym($name)] \
       -anchor e -font $font -tags axis
   foreach {x y} $points($name) {
-    set cx [CanvasX $ns $name $x]
-    foreach {kind coords text} [TickPlaces $ns $name $cx [CanvasY $ns $name $y] $x $y] {
+    set cx [ToCanvas $ns $name x $x]
+    foreach {kind coords text} [TickPlaces $ns $name $cx [ToCanvas $ns $name y $y] $x $y] {
       if {[string match tic* $kind]} {
         $c create line {*}$coords -tags [list ${kind}_$cx]
       } else {
@@ -453,17 +433,17 @@ proc CurveEditor::update {ns name} {
       -font $font -tags name
 
   set bottom [expr {$y1 - 1}]
-  foreach cx [CanvasXs $ns $name [lmap {x y} $hpoints($name) {set x}]] \
-      cy [CanvasYs $ns $name [lmap {x y} $hpoints($name) {set y}]] {
+  foreach cx [ToCanvas $ns $name x [lmap {x y} $hpoints($name) {set x}]] \
+      cy [ToCanvas $ns $name y [lmap {x y} $hpoints($name) {set y}]] {
     $c create line $cx $bottom $cx $cy -fill black -tags bar
   }
 
-  set px [CanvasX $ns $name $xo($name)]
-  set py [CanvasY $ns $name $yo($name)]
+  set px [ToCanvas $ns $name x $xo($name)]
+  set py [ToCanvas $ns $name y $yo($name)]
   set i 0
   foreach {x y} $points($name) {
-    set cx [CanvasX $ns $name $x]
-    set cy [CanvasY $ns $name $y]
+    set cx [ToCanvas $ns $name x $x]
+    set cy [ToCanvas $ns $name y $y]
     Segment $ns $name $c $i $px $py $cx $cy $y1
     $c create oval [expr {$cx - 6}] [expr {$cy - 6}] [expr {$cx + 6}] [expr {$cy + 6}] \
         -outline black -fill $color($name) -tags [list point point$i]
@@ -505,7 +485,7 @@ proc CurveEditor::Highlight {ns name c which} {
 # no whole data value lies strictly between its ends.
 proc CurveEditor::Insert {ns name c wx wy} {
   global current last options
-  namespace upvar $ns points points xo xo xm xm
+  namespace upvar $ns points points
   set i [ItemIndex $c current line]
   if {$i < 0} return
   lassign [$c coords current] left -> -> -> right
@@ -513,13 +493,10 @@ proc CurveEditor::Insert {ns name c wx wy} {
   lassign [Area $ns $name] x1 x2 y1 y2
   set cx [Clamp [$c canvasx $wx] [expr {$left + 1}] [expr {$right - 1}]]
   set cy [Clamp [$c canvasy $wy] $y2 $y1]
-  set x [DataX $ns $name $cx]
-  set curve $points($name)
-  set low [expr {$i > 0 ? [lindex $curve [expr {2*$i - 2}]] + 1 : $xo($name)}]
-  set high [expr {2*$i < [llength $curve] ? [lindex $curve [expr {2*$i}]] - 1 : $xm($name)}]
+  lassign [FreeRange $ns $name [expr {$i - 1}] $i] low high
   if {$low > $high} return
-  set x [Clamp $x $low $high]
-  set_curve $ns $name [linsert $curve [expr {2*$i}] $x [DataY $ns $name $cy]]
+  set x [Clamp [ToData $ns $name x $cx] $low $high]
+  set_curve $ns $name [linsert $points($name) [expr {2*$i}] $x [ToData $ns $name y $cy]]
   Edited $ns $name
 }
 
@@ -536,6 +513,17 @@ proc CurveEditor::Remove {ns name c} {
 proc CurveEditor::Edited {ns name} {
   global current last options
   if {[Kind $ns windowlevel]} {update_windowlevel $ns $name}
+}
+
+# The x values {low high} strictly between points prev and next of the curve,
+# from xo or up to xm where there is no such point.
+proc CurveEditor::FreeRange {ns name prev next} {
+  global current last options
+  namespace upvar $ns points points xo xo xm xm
+  set curve $points($name)
+  set low [expr {$prev >= 0 ? [lindex $curve [expr {2*$prev}]] + 1 : $xo($name)}]
+  set high [expr {2*$next < [llength $curve] ? [lindex $curve [expr {2*$next}]] - 1 : $xm($name)}]
+  return [list $low $high]
 }
 
 proc CurveEditor::Clamp {value low high} {
@@ -585,8 +573,8 @@ proc CurveEditor::Drag {ns name c wx wy} {
   $c coords sel [expr {$cx - 6}] [expr {$cy - 6}] [expr {$cx + 6}] [expr {$cy + 6}]
   $c coords sel_in {*}[lrange $in 0 3] $cx $cy $cx $y1
   $c coords sel_out $cx $y1 $cx $cy {*}[lrange $out 4 7]
-  set x [DataX $ns $name $cx]
-  set y [DataY $ns $name $cy]
+  set x [ToData $ns $name x $cx]
+  set y [ToData $ns $name y $cy]
   foreach {kind coords text} [TickPlaces $ns $name $cx $cy $x $y] {
     $c coords sel_$kind {*}$coords
     if {$text ne ""} {$c itemconfigure sel_$kind -text $text}
@@ -622,17 +610,17 @@ proc CurveEditor::Release {ns name c} {
 
   # A coordinate whose pixel did not change keeps its stored value.
   lassign [lrange $points($name) [expr {2*$i}] [expr {2*$i + 1}]] x y
-  if {$cx != [CanvasX $ns $name $x]} {
-    set x [DataX $ns $name $cx]
-    set curve $points($name)
-    if {$i > 0} {set x [expr {max($x, [lindex $curve [expr {2*$i - 2}]] + 1)}]}
-    if {2*$i + 2 < [llength $curve]} {
-      set x [expr {min($x, [lindex $curve [expr {2*$i + 2}]] - 1)}]
-    }
+  lassign [FreeRange $ns $name [expr {$i - 1}] [expr {$i + 1}]] low high
+  if {$cx != [ToCanvas $ns $name x $x] && $low <= $high} {
+    set x [Clamp [ToData $ns $name x $cx] $low $high]
   }
   set cy [expr {round(($top + $bottom)/2)}]
-  if {$cy != [CanvasY $ns $name $y]} {set y [DataY $ns $name $cy]}
+  if {$cy != [ToCanvas $ns $name y $y]} {set y [ToData $ns $name y $cy]}
   set points($name) [lreplace $points($name) [expr {2*$i}] [expr {2*$i + 1}] $x $y]
+  # Drawn afresh when the stored point is not where it was dropped.
+  if {$cx != [ToCanvas $ns $name x $x] || $cy != [ToCanvas $ns $name y $y]} {
+    update $ns $name
+  }
   Edited $ns $name
 }
 
