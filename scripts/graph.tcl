@@ -432,9 +432,15 @@ proc CurveEditor::update {ns name} {
   $c create text [expr {($x1 + $x2)/2}] [expr {$h($name) + 10}] -text $name \
       -font $font -tags name
 
-  set bottom [expr {$y1 - 1}]
+  # Bars that fall on one pixel column are drawn as one line, the tallest:
+  # the same picture with far fewer items for a drag to redraw.
+  set tops [dict create]
   foreach cx [ToCanvas $ns $name x [lmap {x y} $hpoints($name) {set x}]] \
       cy [ToCanvas $ns $name y [lmap {x y} $hpoints($name) {set y}]] {
+    if {![dict exists $tops $cx] || $cy < [dict get $tops $cx]} {dict set tops $cx $cy}
+  }
+  set bottom [expr {$y1 - 1}]
+  dict for {cx cy} $tops {
     $c create line $cx $bottom $cx $cy -fill black -tags bar
   }
 
