@@ -67,7 +67,7 @@ proc App::clip::show {axis} {
   lassign $xs left right
   lassign $ys top bottom
   set colour $options(color_$axis)
-  $c create rectangle $left $top $right $bottom -outline $colour -tags clip
+  $c create rectangle $left $top $right $bottom -outline $colour -tags clip -state disabled
   set half [expr {$size / 2}]
   foreach {tag x y} [list nw_box $left $top ne_box $right $top sw_box $left $bottom \
                          se_box $right $bottom] {

@@ -42,8 +42,10 @@ proc App::guideline::show {axis} {
   lassign $box bx1 by1 bx2 by2
   lassign [App::slice::coords $axis] x y
   lassign [dict get $colours $axis] vertical horizontal
-  $c create line $x $by1 $x $by2 -fill $vertical -tags guideline_x
-  $c create line $bx1 $y $bx2 $y -fill $horizontal -tags guideline_y
+  # Disabled items take no pointer events: a click beside a line reaches
+  # the image under it.
+  $c create line $x $by1 $x $by2 -fill $vertical -tags guideline_x -state disabled
+  $c create line $bx1 $y $bx2 $y -fill $horizontal -tags guideline_y -state disabled
 }
 
 proc App::guideline::hide {axis} {
