@@ -19,24 +19,31 @@ testConstraint journey [expr {[testConstraint send] && [testConstraint xdotool]}
 set program [file join $env(ORVANE_BIN) orvane]
 set ::ui(app) {}
 set ::ui(pid) 0
+set ::ui(seen) {}
 
 # Starts the program with the given arguments in `dir` and waits until its
-# main window is mapped; fails after 15 seconds.
+# main window is mapped and its start-up is over; fails after 20 seconds.
+# Nothing is sent before the window shows: a send that reaches a program
+# still registering its name can wait for ever.
 proc startOrvane {dir args} {
   stopOrvane
-  set before [winfo interps]
   set here [pwd]
   cd $dir
   exec $::program {*}$args
   cd $here
+  waitForWindow
+  # A name of an ended program may be taken again: programs are told apart
+  # by their process.
   for {set i 0} {$i < 300} {incr i} {
     foreach app [winfo interps] {
-      if {$app ni $before && [string match orvane* $app] &&
+      if {[string match orvane* $app] && ![catch {send $app pid} pid] &&
+          $pid ni $::ui(seen) && [alive $pid] &&
           ![catch {send $app {list [wm title .] [winfo ismapped .] \
                 [expr {[info exists App::loaded] || [winfo exists .__tk__messagebox]}]}} state] &&
           $state eq {{3D visualization tool} 1 1}} {
+        lappend ::ui(seen) $pid
         set ::ui(app) $app
-        set ::ui(pid) [send $app pid]
+        set ::ui(pid) $pid
         ui {update}
         return $app
       }
@@ -46,11 +53,28 @@ proc startOrvane {dir args} {
   error "the program did not come up"
 }
 
+# Waits until a main window of the program is visible on the display.
+proc waitForWindow {} {
+  if {[auto_execok xdotool] eq ""} {
+    after 1500
+    return
+  }
+  exec timeout 20 xdotool search --sync --onlyvisible --name {^3D visualization tool$}
+}
+
+# Whether a process runs: a zombie that nobody reaps has ended.
+proc alive {pid} {
+  if {[catch {open /proc/$pid/stat} f]} {return 0}
+  set stat [read $f]
+  close $f
+  return [expr {[lindex [split [string range $stat [string last ")" $stat] end] " "] 1] ne "Z"}]
+}
+
 proc stopOrvane {} {
   if {$::ui(app) eq ""} return
-  catch {send -async $::ui(app) {::exit}}
-  for {set i 0} {$i < 100 && [file exists /proc/$::ui(pid)]} {incr i} { after 50 }
-  if {[file exists /proc/$::ui(pid)]} { catch {exec kill -9 $::ui(pid)} }
+  catch {send $::ui(app) {after idle ::exit}}
+  for {set i 0} {$i < 100 && [alive $::ui(pid)]} {incr i} { after 50 }
+  if {[alive $::ui(pid)]} { catch {exec kill -9 $::ui(pid)} }
   set ::ui(app) {}
 }
 
