@@ -17,6 +17,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/common.h"
 #include "core/scene.h"
@@ -46,14 +47,22 @@ const Ellipsoid kHead[] = {
     {0.1, 0.0230, 0.0460, 0.0200, 0.06, -0.6050, 0.00, 0},
 };
 constexpr int kEllipsoids = sizeof kHead / sizeof kHead[0];
+constexpr double kPi = 3.14159265358979323846;
 
-bool Contains(const Ellipsoid &e, double x, double y, double z) {
-  const double phi = e.phiDegrees * 3.14159265358979323846 / 180.0;
-  const double px = x - e.x0, py = y - e.y0, pz = z - e.z0;
-  const double u = px * std::cos(phi) + py * std::sin(phi);
-  const double v = -px * std::sin(phi) + py * std::cos(phi);
-  return (u / e.a) * (u / e.a) + (v / e.b) * (v / e.b) + (pz / e.c) * (pz / e.c) <= 1.0;
-}
+// An ellipsoid's test with its turn worked out once.
+struct PlacedEllipsoid {
+  const Ellipsoid *e;
+  double cosPhi, sinPhi;
+  explicit PlacedEllipsoid(const Ellipsoid &el)
+      : e(&el), cosPhi(std::cos(el.phiDegrees * kPi / 180.0)), sinPhi(std::sin(el.phiDegrees * kPi / 180.0)) {}
+  bool Contains(double x, double y, double z) const {
+    const double px = x - e->x0, py = y - e->y0, pz = z - e->z0;
+    const double u = (px * cosPhi + py * sinPhi) / e->a;
+    const double v = (-px * sinPhi + py * cosPhi) / e->b;
+    const double w = pz / e->c;
+    return u * u + v * v + w * w <= 1.0;
+  }
+};
 
 bool ParseSize(const char *text, int *out) {
   char *end = nullptr;
@@ -69,6 +78,8 @@ void DrawHead(Scene *grey, Scene *labels) {
   const double halfX = grey->xsize * grey->dx / 2.0, halfY = grey->ysize * grey->dy / 2.0,
                halfZ = grey->zsize * grey->dz / 2.0;
   const double scale = std::min(halfX, std::min(halfY, halfZ));
+  std::vector<PlacedEllipsoid> head;
+  for (const Ellipsoid &e : kHead) head.emplace_back(e);
   for (int z = 0; z < grey->zsize; ++z) {
     const double nz = ((z + 0.5) * grey->dz - halfZ) / scale;
     for (int y = 0; y < grey->ysize; ++y) {
@@ -77,8 +88,9 @@ void DrawHead(Scene *grey, Scene *labels) {
         const double nx = ((x + 0.5) * grey->dx - halfX) / scale;
         double density = 0;
         int label = 0;
-        for (int i = 0; i < kEllipsoids; ++i) {
-          if (!Contains(kHead[i], nx, ny, nz)) continue;
+        // The first ellipsoid holds all the others.
+        for (int i = 0; i < kEllipsoids && (i == 0 || label > 0); ++i) {
+          if (!head[i].Contains(nx, ny, nz)) continue;
           density += kHead[i].density;
           label = i + 1;
         }
