@@ -69,32 +69,34 @@ std::vector<IconPoint> RoundedRect(double x0, double y0, double x1, double y1, d
   return path;
 }
 
-}  // namespace
-
-IconPalette ParseIconPalette(const std::string &text, const std::string &source) {
-  IconPalette palette;
+// Calls take(line number, words) for every line with words on it.
+template <class F>
+void ForEachStatement(const std::string &text, F &&take) {
   std::istringstream in(text);
   int lineNo = 0;
   for (std::string line; std::getline(in, line);) {
     ++lineNo;
-    const std::vector<std::string> w = Words(line);
-    if (w.empty()) continue;
+    const std::vector<std::string> words = Words(line);
+    if (!words.empty()) take(lineNo, words);
+  }
+}
+
+}  // namespace
+
+IconPalette ParseIconPalette(const std::string &text, const std::string &source) {
+  IconPalette palette;
+  ForEachStatement(text, [&](int lineNo, const std::vector<std::string> &w) {
     Rgb colour;
     if (w.size() != 2 || !ParseHexColour(w[1], &colour)) Fail(source, lineNo, "expected: name #rrggbb");
     palette[w[0]] = colour;
-  }
+  });
   return palette;
 }
 
 std::vector<IconShape> ParseIcon(const std::string &text, const IconPalette &palette,
                                  const std::string &source) {
   std::vector<IconShape> shapes;
-  std::istringstream in(text);
-  int lineNo = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++lineNo;
-    const std::vector<std::string> w = Words(line);
-    if (w.empty()) continue;
+  ForEachStatement(text, [&](int lineNo, const std::vector<std::string> &w) {
     const std::string &kind = w[0];
     std::vector<double> numbers;
     size_t at = 1;
@@ -170,7 +172,7 @@ std::vector<IconShape> ParseIcon(const std::string &text, const IconPalette &pal
     if (shape.filled && !shape.closed) Fail(source, lineNo, kind + " cannot be filled");
     if (!shape.filled && !shape.stroked) Fail(source, lineNo, kind + " has neither fill nor stroke");
     shapes.push_back(std::move(shape));
-  }
+  });
   return shapes;
 }
 

@@ -24,6 +24,15 @@ int VoxelAt(const Scene *s, double x, double y, double z) {
   return s->data[s->Address(vx, vy, vz)];
 }
 
+void ExpectGrid(const Scene *s, int nx, int ny, int nz, float dz) {
+  EXPECT_EQ(s->xsize, nx);
+  EXPECT_EQ(s->ysize, ny);
+  EXPECT_EQ(s->zsize, nz);
+  EXPECT_FLOAT_EQ(s->dx, 1.0f);
+  EXPECT_FLOAT_EQ(s->dy, 1.0f);
+  EXPECT_FLOAT_EQ(s->dz, dz);
+}
+
 }  // namespace
 
 TEST(DemoPhantom, RegionsHoldTheirValuesAndLabels) {
@@ -31,14 +40,7 @@ TEST(DemoPhantom, RegionsHoldTheirValuesAndLabels) {
   ASSERT_EQ(RunPhantom("'" + dir.path() + "/out' 64 64 32 2.0", dir.File("err")), 0);
   auto grey = ReadScene(dir.File("out/phantom.scn").c_str());
   auto labels = ReadScene(dir.File("out/phantom_labels.scn").c_str());
-  for (const Scene *s : {grey.get(), labels.get()}) {
-    EXPECT_EQ(s->xsize, 64);
-    EXPECT_EQ(s->ysize, 64);
-    EXPECT_EQ(s->zsize, 32);
-    EXPECT_FLOAT_EQ(s->dx, 1.0f);
-    EXPECT_FLOAT_EQ(s->dy, 1.0f);
-    EXPECT_FLOAT_EQ(s->dz, 2.0f);
-  }
+  for (const Scene *s : {grey.get(), labels.get()}) ExpectGrid(s, 64, 64, 32, 2.0f);
   // Densities by hand from the ellipsoid table: air 0; skull 1 (3500);
   // brain 1 - 0.8 (1500); a ventricle 0.2 - 0.2 (1000); the structure
   // above them 0.2 + 0.1 (1750).
@@ -60,12 +62,7 @@ TEST(DemoPhantom, RegionsHoldTheirValuesAndLabels) {
 TEST(DemoPhantom, TheBuildWritesTheDefaultSize) {
   auto grey = ReadScene(ORVANE_DEMO_DIR "/phantom.scn");
   auto labels = ReadScene(ORVANE_DEMO_DIR "/phantom_labels.scn");
-  for (const Scene *s : {grey.get(), labels.get()}) {
-    EXPECT_EQ(s->xsize, 128);
-    EXPECT_EQ(s->ysize, 128);
-    EXPECT_EQ(s->zsize, 64);
-    EXPECT_FLOAT_EQ(s->dz, 2.0f);
-  }
+  for (const Scene *s : {grey.get(), labels.get()}) ExpectGrid(s, 128, 128, 64, 2.0f);
   // The middle voxel of the brain.
   EXPECT_EQ(grey->data[grey->Address(64, 64, 32)], 1500);
   EXPECT_EQ(labels->data[labels->Address(64, 64, 32)], 2);
