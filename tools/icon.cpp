@@ -193,7 +193,8 @@ bool InsidePath(const std::vector<IconPoint> &path, double x, double y) {
 }
 
 // Whether (x, y) lies within h of the segment a-b, the ends shaped by the
-// caps (joins inside a path are round).
+// caps. Inside a path each segment runs on by half the width, which joins
+// right angles as crisp corners and gentler turns with little overshoot.
 bool OnSegment(IconPoint a, IconPoint b, double x, double y, double h, Cap startCap, Cap endCap) {
   const double dx = b.x - a.x, dy = b.y - a.y;
   const double length = std::sqrt(dx * dx + dy * dy);
@@ -217,8 +218,8 @@ bool OnStroke(const IconShape &s, double x, double y) {
   const size_t n = s.path.size();
   const size_t segments = s.closed ? n : n - 1;
   for (size_t i = 0; i < segments; ++i) {
-    const Cap startCap = (!s.closed && i == 0) ? s.cap : Cap::kRound;
-    const Cap endCap = (!s.closed && i + 1 == segments) ? s.cap : Cap::kRound;
+    const Cap startCap = (!s.closed && i == 0) ? s.cap : Cap::kSquare;
+    const Cap endCap = (!s.closed && i + 1 == segments) ? s.cap : Cap::kSquare;
     if (OnSegment(s.path[i], s.path[(i + 1) % n], x, y, h, startCap, endCap)) return true;
   }
   return false;
