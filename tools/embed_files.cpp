@@ -1,11 +1,13 @@
 // Build-time generator of the embedded file store.
 //
-//   orvane_embed <out.s> <out.cpp> <tcl_lib_dir> <tk_lib_dir> <bwidget_dir> <app_scripts_dir>
+//   orvane_embed <out.s> <out.cpp> <tcl_lib_dir> <tk_lib_dir> <bwidget_dir> <app_dir>...
 //
 // The library files are stored under their absolute installed paths, so a
 // name that the store does not answer is found on disk in the same place;
 // the application's files are stored under their paths relative to the
-// scripts directory. The assembler pulls the bytes in with .incbin, each
+// application directory they come from (the scripts in the source tree,
+// the icons and palette generated into the build tree). A name found in
+// two places is an error, never a silent choice. The assembler pulls the bytes in with .incbin, each
 // file followed by one uncounted NUL so stored scripts are C strings. The
 // entries are sorted by name so that the output depends only on the inputs.
 #include <algorithm>
@@ -118,15 +120,15 @@ static bool WriteFile(const std::string &path, const std::string &text) {
 }
 
 int main(int argc, char *argv[]) {
-  if (argc != 7) {
+  if (argc < 7) {
     std::cerr << "usage: " << argv[0]
-              << " out.s out.cpp tcl_lib_dir tk_lib_dir bwidget_dir app_scripts_dir\n";
+              << " out.s out.cpp tcl_lib_dir tk_lib_dir bwidget_dir app_dir...\n";
     return 2;
   }
   std::vector<StoredFile> files;
   try {
     for (int i = 3; i <= 5; ++i) CollectFiles(argv[i], true, files);
-    CollectFiles(argv[6], false, files);
+    for (int i = 6; i < argc; ++i) CollectFiles(argv[i], false, files);
   } catch (const fs::filesystem_error &e) {
     std::cerr << argv[0] << ": " << e.what() << "\n";
     return 1;
@@ -135,7 +137,8 @@ int main(int argc, char *argv[]) {
             [](const StoredFile &a, const StoredFile &b) { return a.name < b.name; });
   for (size_t i = 0; i < files.size(); ++i) {
     if (i > 0 && files[i].name == files[i - 1].name) {
-      std::cerr << argv[0] << ": \"" << files[i].name << "\" would be stored twice\n";
+      std::cerr << argv[0] << ": \"" << files[i].name << "\" would be stored twice, from "
+                << files[i - 1].source << " and " << files[i].source << "\n";
       return 1;
     }
     if (files[i].size > static_cast<std::uintmax_t>(INT_MAX)) {

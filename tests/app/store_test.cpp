@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -90,15 +91,43 @@ TEST(StoreTable, LibraryFilesKeepInstalledPathsAndBytes) {
   EXPECT_EQ(Et_FindFile("/usr/share/tcltk/tcl8.6/tclAppInit.c"), nullptr);
 }
 
-TEST(StoreTable, ApplicationFilesAreRelativeToTheScriptsFolder) {
+TEST(StoreTable, ApplicationFilesAreRelativeToTheirFolders) {
   Et_IndexBuiltinFiles();
   const std::string scripts = (fs::path(__FILE__).parent_path() / "../../scripts/").string();
-  for (const char *name : {"orvane.tcl", "images/16x16/open.gif"}) {
+  const std::string generated = std::string(ORVANE_APPFILES_DIR) + "/";
+  for (const auto &[name, dir] : {std::pair<const char *, std::string>{"orvane.tcl", scripts},
+                                  {"images/16x16/open.gif", generated},
+                                  {"images/32x32/open.gif", generated},
+                                  {"colors.pal", generated}}) {
     const Et_File *file = Et_FindFile(name);
     ASSERT_NE(file, nullptr) << name;
-    EXPECT_EQ(std::string(file->data, file->size), ReadDiskFile(scripts + name)) << name;
+    EXPECT_EQ(std::string(file->data, file->size), ReadDiskFile(dir + name)) << name;
   }
-  EXPECT_EQ(std::string(Et_FindFile("images/16x16/open.gif")->data, 6), "GIF89a");
+}
+
+// The generator refuses a name that two application folders both hold.
+TEST(StoreTable, ANameInTwoFoldersFailsTheBuild) {
+  const fs::path dir = fs::temp_directory_path() / ("orvane_embed_" + std::to_string(getpid()));
+  fs::create_directories(dir / "a/images");
+  fs::create_directories(dir / "b/images");
+  fs::create_directories(dir / "lib");
+  std::ofstream(dir / "a/images/x.gif") << "one";
+  std::ofstream(dir / "b/images/x.gif") << "two";
+  std::ofstream(dir / "b/y.tcl") << "set y 1";
+  const std::string lib = (dir / "lib").string();
+  const auto run = [&](const std::string &apps) {
+    const std::string command = std::string(ORVANE_EMBED) + " '" + (dir / "out.s").string() + "' '" +
+                                (dir / "out.cpp").string() + "' " + lib + " " + lib + " " + lib + " " +
+                                apps + " 2>'" + (dir / "err").string() + "'";
+    return std::system(command.c_str());
+  };
+  EXPECT_NE(run((dir / "a").string() + " " + (dir / "b").string()), 0);
+  EXPECT_NE(ReadDiskFile((dir / "err").string()).find("\"images/x.gif\" would be stored twice"),
+            std::string::npos);
+  EXPECT_EQ(run((dir / "b").string()), 0);
+  const std::string table = ReadDiskFile((dir / "out.cpp").string());
+  EXPECT_LT(table.find("\"images/x.gif\""), table.find("\"y.tcl\""));
+  fs::remove_all(dir);
 }
 
 TEST(StoreLookup, NamesMatchByteForByte) {
