@@ -1,7 +1,12 @@
 #include "render/raycasting.h"
 
+#include <immintrin.h>
+
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "core/common.h"
 #include "core/scene.h"
@@ -131,27 +136,287 @@ void RecordHit(ZBuffer *zb, int p, const RayCaster &c, int index, float dist) {
   zb->object[p] = static_cast<unsigned char>(c.data[index] & 0xFF);
 }
 
+
+// ---- four rays at once ----
+//
+// The same walk as March for four rays side by side, lane by lane the same
+// double additions, roundings and truncations (so the same voxels), with
+// AVX2 where the processor has it. A lane whose ray left the clip box stays
+// out: every coordinate of a ray moves monotonically. Lanes are the pixels
+// u0 .. u0 + 3 of one row.
+
+struct FourRays {
+  double P[4][3];   // entry positions
+  bool live[4];     // entered the box
+  int hit[4][3];    // first hits: the voxel, or -1 in hit[i][0]
+  int index[4];
+  int best[4];      // maximum along the ray
+  int skip[4];      // first hits: steps taken before the first sample
+};
+
+bool WideRaysAvailable() {
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+}
+
+std::atomic<bool> wideRays{true};
+
+// Four positions rounded half away from zero, as RoundHalfAwayFromZero.
+__attribute__((target("avx2"))) inline __m128i RoundedLanes(__m256d p) {
+  const __m256d offset = _mm256_blendv_pd(_mm256_set1_pd(-0.5), _mm256_set1_pd(0.5),
+                                          _mm256_cmp_pd(p, _mm256_setzero_pd(), _CMP_GE_OQ));
+  return _mm256_cvttpd_epi32(_mm256_add_pd(p, offset));
+}
+
+// kFirstHit: stop each lane at its first non-zero voxel, every sample
+// truncated (the lanes start past the rounded entry sample, which
+// FirstHitPrefix took); otherwise the maximum along every ray with every
+// sample rounded.
+template <bool kFirstHit>
+__attribute__((target("avx2"))) void MarchFour(const RayCaster &c, FourRays *r) {
+  __m256d px = _mm256_setr_pd(r->P[0][0], r->P[1][0], r->P[2][0], r->P[3][0]);
+  __m256d py = _mm256_setr_pd(r->P[0][1], r->P[1][1], r->P[2][1], r->P[3][1]);
+  __m256d pz = _mm256_setr_pd(r->P[0][2], r->P[1][2], r->P[2][2], r->P[3][2]);
+  const __m256d sx = _mm256_set1_pd(c.s[0]), sy = _mm256_set1_pd(c.s[1]), sz = _mm256_set1_pd(c.s[2]);
+  const __m128i hx = _mm_set1_epi32(c.h[0]), hy = _mm_set1_epi32(c.h[1]), hz = _mm_set1_epi32(c.h[2]);
+  const __m128i lox = _mm_set1_epi32(c.lo[0] - 1), loy = _mm_set1_epi32(c.lo[1] - 1),
+                loz = _mm_set1_epi32(c.lo[2] - 1);
+  const __m128i hix = _mm_set1_epi32(c.hi[0] + 1), hiy = _mm_set1_epi32(c.hi[1] + 1),
+                hiz = _mm_set1_epi32(c.hi[2] + 1);
+  const __m128i xs = _mm_set1_epi32(c.xsize), xys = _mm_set1_epi32(c.xysize);
+  const __m128i izero = _mm_setzero_si128();
+  __m128i active = _mm_setr_epi32(r->live[0] ? -1 : 0, r->live[1] ? -1 : 0, r->live[2] ? -1 : 0,
+                                  r->live[3] ? -1 : 0);
+  __m128i best = izero;
+  __m128i hitx = _mm_set1_epi32(-1), hity = hitx, hitz = hitx, hitIndex = hitx;
+  if (kFirstHit) {
+    // The passed-over steps, each lane its own count: the same additions.
+    const int most = std::max(std::max(r->skip[0], r->skip[1]), std::max(r->skip[2], r->skip[3]));
+    const __m256i counts = _mm256_setr_epi64x(r->skip[0], r->skip[1], r->skip[2], r->skip[3]);
+    for (int k = 0; k < most; k++) {
+      const __m256d more = _mm256_castsi256_pd(_mm256_cmpgt_epi64(counts, _mm256_set1_epi64x(k)));
+      px = _mm256_add_pd(px, _mm256_and_pd(sx, more));
+      py = _mm256_add_pd(py, _mm256_and_pd(sy, more));
+      pz = _mm256_add_pd(pz, _mm256_and_pd(sz, more));
+    }
+  }
+  __m128i qx, qy, qz;
+  if (kFirstHit) {
+    qx = _mm_add_epi32(_mm256_cvttpd_epi32(px), hx);
+    qy = _mm_add_epi32(_mm256_cvttpd_epi32(py), hy);
+    qz = _mm_add_epi32(_mm256_cvttpd_epi32(pz), hz);
+  } else {
+    qx = _mm_add_epi32(RoundedLanes(px), hx);
+    qy = _mm_add_epi32(RoundedLanes(py), hy);
+    qz = _mm_add_epi32(RoundedLanes(pz), hz);
+  }
+  for (;;) {
+    const __m128i inx = _mm_and_si128(_mm_cmpgt_epi32(qx, lox), _mm_cmplt_epi32(qx, hix));
+    const __m128i iny = _mm_and_si128(_mm_cmpgt_epi32(qy, loy), _mm_cmplt_epi32(qy, hiy));
+    const __m128i inz = _mm_and_si128(_mm_cmpgt_epi32(qz, loz), _mm_cmplt_epi32(qz, hiz));
+    active = _mm_and_si128(active, _mm_and_si128(inx, _mm_and_si128(iny, inz)));
+    if (_mm_testz_si128(active, active)) break;
+    const __m128i idx =
+        _mm_add_epi32(qx, _mm_add_epi32(_mm_mullo_epi32(qy, xs), _mm_mullo_epi32(qz, xys)));
+    const __m128i v = _mm_mask_i32gather_epi32(izero, c.data, idx, active, 4);
+    if (kFirstHit) {
+      const __m128i found = _mm_andnot_si128(_mm_cmpeq_epi32(v, izero), active);
+      hitx = _mm_blendv_epi8(hitx, qx, found);
+      hity = _mm_blendv_epi8(hity, qy, found);
+      hitz = _mm_blendv_epi8(hitz, qz, found);
+      hitIndex = _mm_blendv_epi8(hitIndex, idx, found);
+      active = _mm_andnot_si128(found, active);
+      if (_mm_testz_si128(active, active)) break;
+    } else {
+      best = _mm_max_epi32(best, v);
+    }
+    px = _mm256_add_pd(px, sx);
+    py = _mm256_add_pd(py, sy);
+    pz = _mm256_add_pd(pz, sz);
+    if (kFirstHit) {
+      qx = _mm_add_epi32(_mm256_cvttpd_epi32(px), hx);
+      qy = _mm_add_epi32(_mm256_cvttpd_epi32(py), hy);
+      qz = _mm_add_epi32(_mm256_cvttpd_epi32(pz), hz);
+    } else {
+      qx = _mm_add_epi32(RoundedLanes(px), hx);
+      qy = _mm_add_epi32(RoundedLanes(py), hy);
+      qz = _mm_add_epi32(RoundedLanes(pz), hz);
+    }
+  }
+  alignas(16) int out[4][4];
+  _mm_store_si128(reinterpret_cast<__m128i *>(out[0]), hitx);
+  _mm_store_si128(reinterpret_cast<__m128i *>(out[1]), hity);
+  _mm_store_si128(reinterpret_cast<__m128i *>(out[2]), hitz);
+  _mm_store_si128(reinterpret_cast<__m128i *>(out[3]), hitIndex);
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(r->best), best);
+  for (int i = 0; i < 4; i++) {
+    r->hit[i][0] = out[0][i], r->hit[i][1] = out[1][i], r->hit[i][2] = out[2][i];
+    r->index[i] = out[3][i];
+  }
+}
+
+// The plain walk, ray by ray from the entry: what the four-ray walk and
+// its start (FirstHitPrefix) must reproduce.
+template <bool kFirstHit>
+void MarchFourScalar(const RayCaster &c, FourRays *r) {
+  for (int i = 0; i < 4; i++) {
+    r->hit[i][0] = -1;
+    r->index[i] = -1;
+    r->best[i] = 0;
+    if (!r->live[i]) continue;
+    double P[3] = {r->P[i][0], r->P[i][1], r->P[i][2]};
+    if (kFirstHit) {
+      March<false>(c, P, [&](const int q[3], int index) {
+        if (c.data[index] == 0) return true;
+        r->hit[i][0] = q[0], r->hit[i][1] = q[1], r->hit[i][2] = q[2];
+        r->index[i] = index;
+        return false;
+      });
+    } else {
+      int best = 0;
+      March<true>(c, P, [&](const int *, int index) {
+        best = std::max(best, c.data[index]);
+        return true;
+      });
+      r->best[i] = best;
+    }
+  }
+}
+
+// The smallest box holding every non-zero voxel of the scene (empty: lo >
+// hi), found slice by slice on the render threads.
+struct Occupied {
+  int lo[3] = {0, 0, 0}, hi[3] = {-1, -1, -1};
+  bool Empty() const { return lo[0] > hi[0]; }
+};
+
+Occupied OccupiedBox(const Scene *scn) {
+  const int nz = scn->zsize;
+  std::vector<std::array<int, 4>> slice(nz, {scn->xsize, -1, scn->ysize, -1});
+  ParallelRows(nz, [&](int first, int end) {
+    for (int z = first; z < end; z++) {
+      auto &b = slice[z];
+      for (int y = 0; y < scn->ysize; y++) {
+        const int *row = scn->data.data() + scn->tbz[z] + scn->tby[y];
+        int x0 = 0;
+        while (x0 < scn->xsize && row[x0] == 0) x0++;
+        if (x0 == scn->xsize) continue;
+        int x1 = scn->xsize - 1;
+        while (row[x1] == 0) x1--;
+        b[0] = std::min(b[0], x0), b[1] = std::max(b[1], x1);
+        b[2] = std::min(b[2], y), b[3] = std::max(b[3], y);
+      }
+    }
+  });
+  Occupied o;
+  o.lo[0] = scn->xsize, o.lo[1] = scn->ysize, o.lo[2] = nz;
+  for (int z = 0; z < nz; z++) {
+    const auto &b = slice[z];
+    if (b[1] < 0) continue;
+    o.lo[0] = std::min(o.lo[0], b[0]), o.hi[0] = std::max(o.hi[0], b[1]);
+    o.lo[1] = std::min(o.lo[1], b[2]), o.hi[1] = std::max(o.hi[1], b[3]);
+    o.lo[2] = std::min(o.lo[2], z), o.hi[2] = std::max(o.hi[2], z);
+  }
+  if (o.hi[2] < 0) o = Occupied();
+  return o;
+}
+
+// The start of a first-hit walk, up to where the four-ray walk takes
+// over: the entry sample (rounded) and the next (truncated) are tested as
+// the walk tests them; then *skip counts the steps after which the ray
+// still cannot be inside the occupied box (widened by two voxels on every
+// side), which the walk takes without looking. That leaves the voxels it
+// meets unchanged: every coordinate of a ray moves monotonically from its
+// second sample on, so a ray inside the clip box at both ends of the
+// passed-over run was inside it all along, and no voxel outside the
+// occupied box is non-zero. Returns true when the ray is decided (hit or
+// missed); otherwise P is the second sample's position.
+bool FirstHitPrefix(const RayCaster &c, const Occupied &o, double P[3], int hit[3], int *index,
+                    int *skip) {
+  *skip = 0;
+  auto decides = [&](const int q[3]) {
+    if (!c.InClip(q)) return true;
+    const int i = c.Index(q);
+    if (c.data[i] == 0) return false;
+    hit[0] = q[0], hit[1] = q[1], hit[2] = q[2];
+    *index = i;
+    return true;
+  };
+  int q[3];
+  RoundedVoxel(c, P, q);
+  if (decides(q)) return true;
+  for (int a = 0; a < 3; a++) P[a] += c.s[a];
+  for (int a = 0; a < 3; a++) q[a] = SaturatedTrunc(P[a]) + c.h[a];
+  if (decides(q)) return true;
+  // No ray lasts longer than it takes its principal coordinate (one voxel
+  // a step) to leave the clip box; two more steps put it out for sure.
+  const int pa = c.pa;
+  const double left = c.s[pa] > 0.0 ? c.hi[pa] - c.h[pa] + 1 - P[pa] : P[pa] - (c.lo[pa] - c.h[pa]);
+  const long long cap = std::max(0LL, static_cast<long long>(left) + 2);
+  long long steps = o.Empty() ? cap : 0;
+  for (int a = 0; a < 3 && !o.Empty(); a++) {
+    const double lo = o.lo[a] - c.h[a] - 2.0, hi = o.hi[a] - c.h[a] + 2.0;
+    long long m = 0;
+    if (P[a] <= lo) m = c.s[a] > 0.0 ? static_cast<long long>((lo - P[a]) / c.s[a]) - 1 : cap;
+    else if (P[a] >= hi) m = c.s[a] < 0.0 ? static_cast<long long>((hi - P[a]) / c.s[a]) - 1 : cap;
+    steps = std::max(steps, m);
+  }
+  *skip = static_cast<int>(std::clamp<long long>(steps, 0, cap));
+  return false;
+}
+
+// Every pixel of row v in groups of four: origins, entries, the walk, and
+// done(u, P0, rays, lane) for each pixel u. First hits start with
+// FirstHitPrefix over the occupied box o.
+template <bool kFirstHit, class Done>
+void MarchRow(const RayCaster &c, const Occupied &o, int v, Done &&done) {
+  const bool wide = wideRays && WideRaysAvailable();
+  for (int u0 = 0; u0 < c.ncols; u0 += 4) {
+    FourRays r;
+    double P0[4][3];
+    int prefixHit[4][3], prefixIndex[4] = {-1, -1, -1, -1};
+    bool decided[4] = {false, false, false, false};
+    for (int i = 0; i < 4; i++) {
+      const int u = u0 + i;
+      r.live[i] = false;
+      r.skip[i] = 0;
+      prefixHit[i][0] = -1;
+      if (u >= c.ncols) continue;
+      RayOrigin(c, u, v, P0[i]);
+      r.live[i] = Enter(c, P0[i], true, r.P[i]);
+      if (kFirstHit && wide && r.live[i]) {
+        decided[i] = FirstHitPrefix(c, o, r.P[i], prefixHit[i], &prefixIndex[i], &r.skip[i]);
+        r.live[i] = !decided[i];
+      }
+    }
+    if (!(r.live[0] || r.live[1] || r.live[2] || r.live[3])) {
+      for (int i = 0; i < 4; i++) r.hit[i][0] = -1, r.index[i] = -1, r.best[i] = 0;
+    } else if (wide) {
+      MarchFour<kFirstHit>(c, &r);
+    } else {
+      MarchFourScalar<kFirstHit>(c, &r);
+    }
+    for (int i = 0; i < 4; i++) {
+      if (!decided[i]) continue;
+      for (int a = 0; a < 3; a++) r.hit[i][a] = prefixHit[i][a];
+      r.index[i] = prefixIndex[i];
+    }
+    for (int i = 0; i < 4 && u0 + i < c.ncols; i++) done(u0 + i, P0[i], r, i);
+  }
+}
+
 // Fills the context's z-buffer with the first non-zero voxel of every ray.
 void FirstHits(const Scene *scn, Context *cxt) {
   const RayCaster c = MakeCaster(scn, cxt);
+  const Occupied o = wideRays && WideRaysAvailable() ? OccupiedBox(scn) : Occupied();
   ZBuffer *zb = cxt->zbuffer.get();
   ParallelRows(c.nrows, [&](int first, int end) {
     for (int v = first; v < end; v++) {
-      for (int u = 0; u < c.ncols; u++) {
+      MarchRow<true>(c, o, v, [&](int u, const double P0[3], const FourRays &r, int i) {
         const int p = u + zb->tbrow[v];
         ClearPixel(zb, p);
-        double P0[3], P[3];
-        RayOrigin(c, u, v, P0);
-        if (!Enter(c, P0, true, P)) continue;
-        int hit[3], index = -1;
-        const bool found = March<false>(c, P, [&](const int q[3], int i) {
-          if (c.data[i] == 0) return true;
-          hit[0] = q[0], hit[1] = q[1], hit[2] = q[2];
-          index = i;
-          return false;
-        });
-        if (found) RecordHit(zb, p, c, index, DistanceToVoxel(c, P0, hit));
-      }
+        if (r.hit[i][0] >= 0) RecordHit(zb, p, c, r.index[i], DistanceToVoxel(c, P0, r.hit[i]));
+      });
     }
   });
 }
@@ -161,6 +426,8 @@ void CheckNormalScene(const Scene *scn, const Scene *nscn, const char *func) {
 }
 
 }  // namespace
+
+void SetWideRays(bool on) { wideRays = on; }
 
 std::unique_ptr<Image> RaycastScene(const Scene *scn, Context *cxt) {
   CheckSceneContext(scn, cxt, "RaycastScene");
@@ -281,17 +548,7 @@ std::unique_ptr<Image> MIPScene(const Scene *scn, Context *cxt) {
   ParallelRows(c.nrows, [&](int first, int end) {
     for (int v = first; v < end; v++) {
       int *out = img->val.data() + img->tbrow[v];
-      for (int u = 0; u < c.ncols; u++) {
-        double P0[3], P[3];
-        RayOrigin(c, u, v, P0);
-        if (!Enter(c, P0, true, P)) continue;
-        int best = 0;
-        March<true>(c, P, [&](const int *, int i) {
-          best = std::max(best, c.data[i]);
-          return true;
-        });
-        out[u] = best;
-      }
+      MarchRow<false>(c, Occupied(), v, [&](int u, const double *, const FourRays &r, int i) { out[u] = r.best[i]; });
     }
   });
   return img;

@@ -29,6 +29,13 @@
 struct Scene;
 struct Context;
 
+// RaycastScene, RaycastGrayScene and MIPScene follow four rays at a time
+// with vector instructions where the processor has them, and the first-hit
+// walks step without looking while a ray cannot yet reach the box of the
+// scene's non-zero voxels. Off, each ray is walked alone, voxel by voxel,
+// as described above. Both give the same images (tests compare them).
+void SetWideRays(bool on);
+
 // First non-zero voxel: at the entry q = round(P) + h, then P += s, q =
 // trunc(P) + h. dist = |P0 - (q - h)|. PhongShading of the z-buffer.
 std::unique_ptr<Image> RaycastScene(const Scene *scn, Context *cxt);
