@@ -205,7 +205,7 @@ void DrawCutFrame(Image *img, Context *cxt, const Plane *pl) {
     }
     if (den == 0.0) continue;
     const double t = -num / den;
-    if (t < 0.0 || t > 1.0) continue;
+    if (!(t >= 0.0 && t <= 1.0)) continue;  // a NaN plane cuts nothing
     cuts.push_back({p1[0] + t * (p2[0] - p1[0]), p1[1] + t * (p2[1] - p1[1]),
                     p1[2] + t * (p2[2] - p1[2])});
   }
