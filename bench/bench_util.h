@@ -230,4 +230,22 @@ inline double StreamPassMs(const void *data, size_t bytes) {
   return best;
 }
 
+// The arguments of the rendering benchmarks, [size] [quick] [nopeers];
+// false (after the usage line) for anything else.
+inline bool ParseRenderBenchArgs(int argc, char **argv, int *n, bool *quick, bool *peers) {
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "quick") == 0)
+      *quick = true;
+    else if (strcmp(argv[i], "nopeers") == 0)
+      *peers = false;
+    else if (atoi(argv[i]) >= 8)
+      *n = atoi(argv[i]);
+    else {
+      fprintf(stderr, "usage: %s [size] [quick] [nopeers]\n", argv[0]);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace bench

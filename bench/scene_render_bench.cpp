@@ -62,18 +62,7 @@ void PrintOurs(const char *name, const Figures &f, int threads) {
 int main(int argc, char **argv) {
   int n = 256;
   bool quick = false, peers = true;
-  for (int i = 1; i < argc; i++) {
-    if (strcmp(argv[i], "quick") == 0)
-      quick = true;
-    else if (strcmp(argv[i], "nopeers") == 0)
-      peers = false;
-    else if (atoi(argv[i]) >= 8)
-      n = atoi(argv[i]);
-    else {
-      fprintf(stderr, "usage: %s [size] [quick] [nopeers]\n", argv[0]);
-      return 1;
-    }
-  }
+  if (!bench::ParseRenderBenchArgs(argc, argv, &n, &quick, &peers)) return 1;
   const int repeats = quick ? 1 : 2;
   const auto views = bench::SweepAngles(quick ? 6 : 36);
   const unsigned hw = std::thread::hardware_concurrency();

@@ -168,6 +168,13 @@ __attribute__((target("avx2"))) inline __m128i RoundedLanes(__m256d p) {
   return _mm256_cvttpd_epi32(_mm256_add_pd(p, offset));
 }
 
+// One coordinate of four lanes' voxels: the position truncated (first-hit
+// walks) or rounded, plus the volume's half size.
+template <bool kTruncate>
+__attribute__((target("avx2"))) inline __m128i LaneVoxel(__m256d p, __m128i half) {
+  return _mm_add_epi32(kTruncate ? _mm256_cvttpd_epi32(p) : RoundedLanes(p), half);
+}
+
 // kFirstHit: stop each lane at its first non-zero voxel, every sample
 // truncated (the lanes start past the rounded entry sample, which
 // FirstHitPrefix took); otherwise the maximum along every ray with every
@@ -200,16 +207,8 @@ __attribute__((target("avx2"))) void MarchFour(const RayCaster &c, FourRays *r) 
       pz = _mm256_add_pd(pz, _mm256_and_pd(sz, more));
     }
   }
-  __m128i qx, qy, qz;
-  if (kFirstHit) {
-    qx = _mm_add_epi32(_mm256_cvttpd_epi32(px), hx);
-    qy = _mm_add_epi32(_mm256_cvttpd_epi32(py), hy);
-    qz = _mm_add_epi32(_mm256_cvttpd_epi32(pz), hz);
-  } else {
-    qx = _mm_add_epi32(RoundedLanes(px), hx);
-    qy = _mm_add_epi32(RoundedLanes(py), hy);
-    qz = _mm_add_epi32(RoundedLanes(pz), hz);
-  }
+  __m128i qx = LaneVoxel<kFirstHit>(px, hx), qy = LaneVoxel<kFirstHit>(py, hy),
+          qz = LaneVoxel<kFirstHit>(pz, hz);
   for (;;) {
     const __m128i inx = _mm_and_si128(_mm_cmpgt_epi32(qx, lox), _mm_cmplt_epi32(qx, hix));
     const __m128i iny = _mm_and_si128(_mm_cmpgt_epi32(qy, loy), _mm_cmplt_epi32(qy, hiy));
@@ -233,15 +232,9 @@ __attribute__((target("avx2"))) void MarchFour(const RayCaster &c, FourRays *r) 
     px = _mm256_add_pd(px, sx);
     py = _mm256_add_pd(py, sy);
     pz = _mm256_add_pd(pz, sz);
-    if (kFirstHit) {
-      qx = _mm_add_epi32(_mm256_cvttpd_epi32(px), hx);
-      qy = _mm_add_epi32(_mm256_cvttpd_epi32(py), hy);
-      qz = _mm_add_epi32(_mm256_cvttpd_epi32(pz), hz);
-    } else {
-      qx = _mm_add_epi32(RoundedLanes(px), hx);
-      qy = _mm_add_epi32(RoundedLanes(py), hy);
-      qz = _mm_add_epi32(RoundedLanes(pz), hz);
-    }
+    qx = LaneVoxel<kFirstHit>(px, hx);
+    qy = LaneVoxel<kFirstHit>(py, hy);
+    qz = LaneVoxel<kFirstHit>(pz, hz);
   }
   alignas(16) int out[4][4];
   _mm_store_si128(reinterpret_cast<__m128i *>(out[0]), hitx);

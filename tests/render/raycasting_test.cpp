@@ -36,6 +36,19 @@ std::vector<float> NormalTableList() {
   return list;
 }
 
+// The n^3 phantoms and what the compositing casters take with them:
+// opacities (`bright` over the box and ball, `faint` elsewhere), gradient
+// normals and the normal table.
+struct PhantomInputs {
+  std::unique_ptr<Scene> labels, grey, alpha, normal;
+  std::vector<float> table = NormalTableList();
+  PhantomInputs(int n, int bright, int faint)
+      : labels(phantom::LabelledPhantom(n, n, n)), grey(phantom::GreyPhantom(n, n, n, 1.0f, 1.0f)),
+        alpha(CreateScene(n, n, n)), normal(NormalScene(grey.get(), Gradient3)) {
+    for (int i = 0; i < alpha->VoxelCount(); i++) alpha->data[i] = grey->data[i] > 500 ? bright : faint;
+  }
+};
+
 int Pixel(const Context *cxt, int u, int v) { return u + v * cxt->zbuffer->ncols; }
 
 // Restores the default thread count when a test ends.
@@ -273,12 +286,9 @@ TEST(SceneRayCasters, EveryDirectionStaysInsideTheScene) {
 // ---- threads ----
 
 TEST(SceneRayCasters, ImagesAndZBuffersDoNotDependOnTheThreadCount) {
-  auto labels = phantom::LabelledPhantom(16, 16, 16);
-  auto grey = phantom::GreyPhantom(16, 16, 16, 1.0f, 1.0f);
-  auto alpha = CreateScene(16, 16, 16);
-  for (int i = 0; i < alpha->VoxelCount(); i++) alpha->data[i] = grey->data[i] > 500 ? 90 : 10;
-  auto normal = NormalScene(grey.get(), Gradient3);
-  const std::vector<float> table = NormalTableList();
+  const PhantomInputs in(16, 90, 10);
+  const auto &labels = in.labels, &grey = in.grey, &alpha = in.alpha, &normal = in.normal;
+  const std::vector<float> &table = in.table;
   struct Frame {
     std::vector<int> pixels;
     std::vector<int> voxel;
@@ -367,12 +377,9 @@ TEST(SceneRayCasters, WideWalksMatchThePlainWalk) {
 // by eye under tests/data/regress. ORVANE_REGRESS_WRITE=1 rewrites them.
 
 TEST(SceneRayCasters, RegressionImagesOfThePhantoms) {
-  auto labels = phantom::LabelledPhantom(24, 24, 24);
-  auto grey = phantom::GreyPhantom(24, 24, 24, 1.0f, 1.0f);
-  auto alpha = CreateScene(24, 24, 24);
-  for (int i = 0; i < alpha->VoxelCount(); i++) alpha->data[i] = grey->data[i] > 500 ? 120 : 4;
-  auto normal = NormalScene(grey.get(), Gradient3);
-  const std::vector<float> table = NormalTableList();
+  const PhantomInputs in(24, 120, 4);
+  const auto &labels = in.labels, &grey = in.grey, &alpha = in.alpha, &normal = in.normal;
+  const std::vector<float> &table = in.table;
   auto cxt = NewContext(24, 24, 24);
   SetAngles(cxt.get(), 30, 40);
   ExpectRegression("RaycastScene_labels.pgm", {RaycastScene(labels.get(), cxt.get()).get()});
