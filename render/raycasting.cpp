@@ -349,10 +349,12 @@ bool FirstHitPrefix(const RayCaster &c, const Occupied &o, double P[3], int hit[
   long long steps = o.Empty() ? cap : 0;
   for (int a = 0; a < 3 && !o.Empty(); a++) {
     const double lo = o.lo[a] - c.h[a] - 2.0, hi = o.hi[a] - c.h[a] + 2.0;
-    long long m = 0;
-    if (P[a] <= lo) m = c.s[a] > 0.0 ? static_cast<long long>((lo - P[a]) / c.s[a]) - 1 : cap;
-    else if (P[a] >= hi) m = c.s[a] < 0.0 ? static_cast<long long>((hi - P[a]) / c.s[a]) - 1 : cap;
-    steps = std::max(steps, m);
+    // In double, clamped before converting: a nearly parallel axis gives a
+    // quotient far beyond any integer.
+    double m = 0.0;
+    if (P[a] <= lo) m = c.s[a] > 0.0 ? std::trunc((lo - P[a]) / c.s[a]) - 1.0 : cap;
+    else if (P[a] >= hi) m = c.s[a] < 0.0 ? std::trunc((hi - P[a]) / c.s[a]) - 1.0 : cap;
+    steps = std::max(steps, static_cast<long long>(std::clamp(m, 0.0, static_cast<double>(cap))));
   }
   *skip = static_cast<int>(std::clamp<long long>(steps, 0, cap));
   return false;
