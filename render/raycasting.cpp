@@ -281,7 +281,23 @@ void MarchFourScalar(const RayCaster &c, FourRays *r) {
 struct Occupied {
   int lo[3] = {0, 0, 0}, hi[3] = {-1, -1, -1};
   bool Empty() const { return lo[0] > hi[0]; }
+  bool Contains(const int q[3]) const {
+    return q[0] >= lo[0] && q[0] <= hi[0] && q[1] >= lo[1] && q[1] <= hi[1] && q[2] >= lo[2] &&
+           q[2] <= hi[2];
+  }
 };
+
+// The first non-zero of n values (n when none), sixteen at a time.
+int FirstNonZero(const int *row, int n) {
+  int x = 0;
+  for (; x + 16 <= n; x += 16) {
+    int any = 0;
+    for (int k = 0; k < 16; k++) any |= row[x + k];
+    if (any != 0) break;
+  }
+  while (x < n && row[x] == 0) x++;
+  return x;
+}
 
 Occupied OccupiedBox(const Scene *scn) {
   const int nz = scn->zsize;
@@ -291,8 +307,7 @@ Occupied OccupiedBox(const Scene *scn) {
       auto &b = slice[z];
       for (int y = 0; y < scn->ysize; y++) {
         const int *row = scn->data.data() + scn->tbz[z] + scn->tby[y];
-        int x0 = 0;
-        while (x0 < scn->xsize && row[x0] == 0) x0++;
+        const int x0 = FirstNonZero(row, scn->xsize);
         if (x0 == scn->xsize) continue;
         int x1 = scn->xsize - 1;
         while (row[x1] == 0) x1--;
@@ -323,12 +338,16 @@ Occupied OccupiedBox(const Scene *scn) {
 // second sample on, so a ray inside the clip box at both ends of the
 // passed-over run was inside it all along, and no voxel outside the
 // occupied box is non-zero. Returns true when the ray is decided (hit or
-// missed); otherwise P is the second sample's position.
+// missed, hit[0] left -1 for a miss); otherwise P is the second sample's
+// position.
 bool FirstHitPrefix(const RayCaster &c, const Occupied &o, double P[3], int hit[3], int *index,
                     int *skip) {
   *skip = 0;
+  // A voxel outside the occupied box is 0 without a look (a load at the
+  // ray's entry is a cache miss, the box test is not).
   auto decides = [&](const int q[3]) {
     if (!c.InClip(q)) return true;
+    if (!o.Contains(q)) return false;
     const int i = c.Index(q);
     if (c.data[i] == 0) return false;
     hit[0] = q[0], hit[1] = q[1], hit[2] = q[2];
@@ -356,7 +375,10 @@ bool FirstHitPrefix(const RayCaster &c, const Occupied &o, double P[3], int hit[
     else if (P[a] >= hi) m = c.s[a] < 0.0 ? std::trunc((hi - P[a]) / c.s[a]) - 1.0 : cap;
     steps = std::max(steps, static_cast<long long>(std::clamp(m, 0.0, static_cast<double>(cap))));
   }
-  *skip = static_cast<int>(std::clamp<long long>(steps, 0, cap));
+  // A ray that cannot reach the occupied box before it leaves the clip box
+  // meets only zeros: it misses.
+  if (steps >= cap) return true;
+  *skip = static_cast<int>(std::max<long long>(steps, 0));
   return false;
 }
 
