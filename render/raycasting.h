@@ -9,7 +9,9 @@
 // runs parallel to, |d_a| <= 0.00001, and that it lies outside of, makes it
 // miss). From there it steps by s = d / |d_principal|, one voxel along the
 // principal axis per step, and ends where its voxel leaves the clip box
-// (bounds inclusive); no voxel outside the clip box is ever read.
+// (bounds inclusive); no voxel outside the clip box is ever read. The clip
+// box ends rays, it does not move their start: a ray whose entry voxel lies
+// outside it misses.
 //
 // The first-hit renderers reset the context's z-buffer and record, per
 // pixel, the voxel hit (index x + y xsize + z xsize ysize), its label (the
