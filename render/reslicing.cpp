@@ -107,11 +107,15 @@ void CheckStack(float alpha, int nslices, const char *func) {
   if (nslices < 1) Error("The number of slices must be positive, not " + std::to_string(nslices), func);
 }
 
-// Samples along the curve on the plane's length: trunc(trunc(length) / s).
+// Samples along the mapped curve: trunc(trunc(length) / s).
+double SamplesAlong(const Spline *spline) {
+  return std::trunc(std::trunc(LengthSpline(spline)) / SmallestVoxelSize(spline));
+}
+
+// The same, at least one and not absurd (Error otherwise).
 int SampleCount(const Spline *spline, const char *func) {
-  const double s = SmallestVoxelSize(spline);
-  if (!(s > 0.0)) Error("The scene's voxel sizes must be positive", func);
-  const double w = std::trunc(std::trunc(LengthSpline(spline)) / s);
+  if (!(SmallestVoxelSize(spline) > 0.0)) Error("The scene's voxel sizes must be positive", func);
+  const double w = SamplesAlong(spline);
   if (w < 1.0) Error("The curve is too short for one sample", func);
   if (w > 65535.0) Error("The curve is too long for a section", func);
   return static_cast<int>(w);
@@ -178,8 +182,7 @@ std::unique_ptr<Scene> ResliceSceneParallel(const Scene *scn, Context *cxt, cons
   for (int k = 0; k < nslices; k++) {
     auto copy = copyAt(k);
     Compute3DSpline(copy.get(), pl);
-    const double own = std::trunc(std::trunc(LengthSpline(copy.get())) / s);
-    const int samples = static_cast<int>(std::clamp(own, 0.0, static_cast<double>(w)));
+    const int samples = static_cast<int>(std::clamp(SamplesAlong(copy.get()), 0.0, static_cast<double>(w)));
     CurvedSection(scn, cxt, pl, copy.get(), samples, w, 2 * w, out->data.data() + out->tbz[k]);
   }
   Compute3DSpline(spline, pl);
