@@ -97,6 +97,31 @@ TEST(RaycastScene, RaysAlongZHitTheFilledFrontSlice) {
   }
 }
 
+// A 3^3 cube [1, 3]^3 of label 4 in a 6^3 scene (isize 10, hw 5, h 3):
+// rays from P0 = (u - 5, v - 5, -5) enter at z = -3 and meet the cube's
+// front face z = 1 two voxels in, dist 3, for u, v in 3..5; the first-hit
+// casters agree, and the maximum along each ray is the cube's label.
+TEST(RaycastScene, CubeShowsItsFrontFace) {
+  auto scn = CreateScene(6, 6, 6);
+  for (int z = 1; z <= 3; z++)
+    for (int y = 1; y <= 3; y++)
+      for (int x = 1; x <= 3; x++) scn->data[scn->Address(x, y, z)] = 4;
+  auto cxt = NewContext(6, 6, 6);
+  ASSERT_EQ(cxt->isize, 10);
+  auto mip = MIPScene(scn.get(), cxt.get());
+  for (auto render : {RaycastScene, BRaycastScene}) {
+    render(scn.get(), cxt.get());
+    for (int v = 0; v < 10; v++)
+      for (int u = 0; u < 10; u++) {
+        const int p = u + 10 * v;
+        const bool hit = u >= 3 && u <= 5 && v >= 3 && v <= 5;
+        EXPECT_EQ(cxt->zbuffer->voxel[p], hit ? (u - 2) + 6 * (v - 2) + 36 : -1) << u << "," << v;
+        EXPECT_FLOAT_EQ(cxt->zbuffer->dist[p], hit ? 3.0f : 10.0f);
+        EXPECT_EQ(mip->val[p], hit ? 4 : 0);
+      }
+  }
+}
+
 // Label 3 at z = 1 over x < 2, label 5 filling z = 2: the nearer label
 // wins where both lie on a ray, at its own distance.
 TEST(RaycastScene, TwoLabelsAtTwoDepths) {
