@@ -4,8 +4,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -14,6 +16,7 @@
 
 #include "core/adjacency3.h"
 #include "core/scene.h"
+#include "render/context.h"
 #include "render/normal.h"
 #include "render/shell.h"
 #include "segment/analysis3.h"
@@ -164,6 +167,85 @@ inline std::string AnglesText(const std::vector<ViewAngle> &views) {
     s += item;
   }
   return s;
+}
+
+// CPU seconds of the calling thread.
+inline double ThreadCpuNow() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+struct Timing {
+  double minMs = 0.0;   // mean over directions of the fastest repeat
+  double meanMs = 0.0;  // mean over every frame
+  double cpuMs = 0.0;   // thread CPU per frame
+};
+
+// Renders every direction `repeats` times; the image of each frame is
+// released after its time is taken.
+template <typename Render>
+inline Timing TimeFrames(Context *cxt, const std::vector<ViewAngle> &views, int repeats,
+                  Render render) {
+  std::vector<double> best(views.size(), 1e30);
+  double total = 0.0, cpu = 0.0;
+  for (int r = 0; r < repeats; r++)
+    for (size_t v = 0; v < views.size(); v++) {
+      SetAngles(cxt, views[v].tilt, views[v].spin);
+      double c0 = ThreadCpuNow(), t0 = bench::WallNow();
+      auto image = render();
+      double ms = (bench::WallNow() - t0) * 1e3;
+      cpu += (ThreadCpuNow() - c0) * 1e3;
+      image.reset();
+      best[v] = std::min(best[v], ms);
+      total += ms;
+    }
+  Timing t;
+  for (double b : best) t.minMs += b;
+  t.minMs /= views.size();
+  t.meanMs = total / (views.size() * repeats);
+  t.cpuMs = cpu / (views.size() * repeats);
+  return t;
+}
+
+// Milliseconds of one streaming read of n bytes (the fastest of five), the
+// words summed so that nothing can be skipped.
+inline double StreamPassMs(const void *data, size_t bytes) {
+  const unsigned char *p = static_cast<const unsigned char *>(data);
+  double best = 1e30;
+  volatile uint64_t sink = 0;
+  for (int r = 0; r < 5; r++) {
+    double t0 = bench::WallNow();
+    uint64_t sum = 0;
+    size_t words = bytes / 8;
+    for (size_t i = 0; i < words; i++) {
+      uint64_t w;
+      memcpy(&w, p + 8 * i, 8);
+      sum += w;
+    }
+    for (size_t i = words * 8; i < bytes; i++) sum += p[i];
+    sink = sink + sum;
+    best = std::min(best, (bench::WallNow() - t0) * 1e3);
+  }
+  return best;
+}
+
+// The arguments of the rendering benchmarks, [size] [quick] [nopeers];
+// false (after the usage line) for anything else.
+inline bool ParseRenderBenchArgs(int argc, char **argv, int *n, bool *quick, bool *peers) {
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "quick") == 0)
+      *quick = true;
+    else if (strcmp(argv[i], "nopeers") == 0)
+      *peers = false;
+    else if (atoi(argv[i]) >= 8)
+      *n = atoi(argv[i]);
+    else {
+      fprintf(stderr, "usage: %s [size] [quick] [nopeers]\n", argv[0]);
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace bench

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "bench/peer_util.h"
 #include "core/curve.h"
 #include "core/fileio.h"
 #include "render/context.h"
@@ -39,6 +40,15 @@ namespace {
 
 using bench::RampPoint;
 using bench::ViewAngle;
+using bench::Timing;
+using bench::TimeFrames;
+using bench::StreamPassMs;
+using bench::PeerResult;
+using bench::RunPeer;
+using bench::Quote;
+using bench::Exists;
+using bench::PrintPeer;
+using bench::Target;
 
 // Opaque: every voxel. Semi-transparent: the background ramp invisible,
 // the box and the ball translucent.
@@ -46,66 +56,6 @@ const RampPoint kOpaqueRamp[] = {{0, 1.0}, {2000, 1.0}};
 const RampPoint kSemiRamp[] = {{0, 0.0}, {150, 0.0}, {1000, 0.2}, {2000, 0.6}};
 constexpr int kOpaquePoints = 2;
 constexpr int kSemiPoints = 4;
-
-double ThreadCpuNow() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
-struct Timing {
-  double minMs = 0.0;   // mean over directions of the fastest repeat
-  double meanMs = 0.0;  // mean over every frame
-  double cpuMs = 0.0;   // thread CPU per frame
-};
-
-// Renders every direction `repeats` times; the image of each frame is
-// released after its time is taken.
-template <typename Render>
-Timing TimeFrames(Context *cxt, const std::vector<ViewAngle> &views, int repeats,
-                  Render render) {
-  std::vector<double> best(views.size(), 1e30);
-  double total = 0.0, cpu = 0.0;
-  for (int r = 0; r < repeats; r++)
-    for (size_t v = 0; v < views.size(); v++) {
-      SetAngles(cxt, views[v].tilt, views[v].spin);
-      double c0 = ThreadCpuNow(), t0 = bench::WallNow();
-      auto image = render();
-      double ms = (bench::WallNow() - t0) * 1e3;
-      cpu += (ThreadCpuNow() - c0) * 1e3;
-      image.reset();
-      best[v] = std::min(best[v], ms);
-      total += ms;
-    }
-  Timing t;
-  for (double b : best) t.minMs += b;
-  t.minMs /= views.size();
-  t.meanMs = total / (views.size() * repeats);
-  t.cpuMs = cpu / (views.size() * repeats);
-  return t;
-}
-
-// Milliseconds of one streaming read of n bytes (the fastest of five), the
-// words summed so that nothing can be skipped.
-double StreamPassMs(const void *data, size_t bytes) {
-  const unsigned char *p = static_cast<const unsigned char *>(data);
-  double best = 1e30;
-  volatile uint64_t sink = 0;
-  for (int r = 0; r < 5; r++) {
-    double t0 = bench::WallNow();
-    uint64_t sum = 0;
-    size_t words = bytes / 8;
-    for (size_t i = 0; i < words; i++) {
-      uint64_t w;
-      memcpy(&w, p + 8 * i, 8);
-      sum += w;
-    }
-    for (size_t i = words * 8; i < bytes; i++) sum += p[i];
-    sink = sink + sum;
-    best = std::min(best, (bench::WallNow() - t0) * 1e3);
-  }
-  return best;
-}
 
 struct ShellCase {
   const char *name;
@@ -126,98 +76,12 @@ void PrintRow(const Row &r) {
          r.t.minMs, r.t.meanMs, r.t.cpuMs, 1000.0 / r.t.minMs, nsVoxel, nsVoxel / passNs);
 }
 
-// ---- peers ----
-
-struct PeerResult {
-  bool ok = false;
-  int threads = 0;
-  double minMs = 0.0, meanMs = 0.0;
-  std::string note;  // the peer's description, or why it was skipped
-};
-
-std::string Dirname(const std::string &path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-bool Exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
-
-std::string ExecutableDir() {
-  char buffer[4096];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-  if (n <= 0) return ".";
-  buffer[n] = '\0';
-  return Dirname(buffer);
-}
-
-// Runs a peer's command line; its "RESULT name threads min mean ..." line
-// gives the figures, a "SKIP name reason" line the reason it did not run.
-PeerResult RunPeer(const std::string &command) {
-  PeerResult result;
-  FILE *pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) {
-    result.note = "cannot start: " + command;
-    return result;
-  }
-  char line[4096];
-  while (fgets(line, sizeof(line), pipe)) {
-    char name[64];
-    if (sscanf(line, "RESULT %63s %d %lf %lf", name, &result.threads, &result.minMs,
-               &result.meanMs) == 4) {
-      result.ok = true;
-    } else if (strncmp(line, "SKIP ", 5) == 0) {
-      result.note = line + 5;
-    } else if (result.note.size() < 2000) {
-      result.note += line;
-    }
-  }
-  pclose(pipe);
-  while (!result.note.empty() && result.note.back() == '\n') result.note.pop_back();
-  return result;
-}
-
-std::string Quote(const std::string &s) { return "'" + s + "'"; }
-
-void WriteRawVolume(const Scene *scn, const char *path) {
-  AtomicWriter out(path, "WriteRawVolume", "Cannot open file");
-  std::vector<uint16_t> row(scn->xsize);
-  for (int z = 0; z < scn->zsize; z++)
-    for (int y = 0; y < scn->ysize; y++) {
-      for (int x = 0; x < scn->xsize; x++)
-        row[x] = static_cast<uint16_t>(scn->data[scn->Address(x, y, z)]);
-      out.Write(row.data(), row.size() * sizeof(uint16_t));
-    }
-  out.Commit();
-}
-
-void PrintPeer(const char *label, const PeerResult &p, double oursMs, const char *ours) {
-  if (!p.ok) {
-    printf("  %-34s skipped: %s\n", label, p.note.c_str());
-    return;
-  }
-  printf("  %-34s %9.3f %9.3f  %d thread%s   %-22s %9.3f   peer/ours %6.2fx\n", label, p.minMs,
-         p.meanMs, p.threads, p.threads == 1 ? " " : "s", ours, oursMs, p.minMs / oursMs);
-}
-
-void Target(const char *what, bool met) { printf("  %-66s %s\n", what, met ? "met" : "MISSED"); }
-
 }  // namespace
 
 int main(int argc, char **argv) {
   int n = 256;
   bool quick = false, peers = true;
-  for (int i = 1; i < argc; i++) {
-    if (strcmp(argv[i], "quick") == 0)
-      quick = true;
-    else if (strcmp(argv[i], "nopeers") == 0)
-      peers = false;
-    else if (atoi(argv[i]) >= 8)
-      n = atoi(argv[i]);
-    else {
-      fprintf(stderr, "usage: %s [size] [quick] [nopeers]\n", argv[0]);
-      return 1;
-    }
-  }
+  if (!bench::ParseRenderBenchArgs(argc, argv, &n, &quick, &peers)) return 1;
   const int repeats = quick ? 1 : 3;
   const auto views = bench::SweepAngles(quick ? 6 : 36);
 
@@ -298,11 +162,11 @@ int main(int argc, char **argv) {
 
   if (peers) {
     const std::string raw = "/tmp/orvane_render_bench_" + std::to_string(getpid()) + ".raw";
-    WriteRawVolume(grey.get(), raw.c_str());
+    bench::WriteRawVolume(grey.get(), raw.c_str());
     grey.reset();
     objects->scene = nullptr;
     body->scene = nullptr;
-    const std::string exeDir = ExecutableDir();
+    const std::string exeDir = bench::ExecutableDir();
     const std::string common = " " + Quote(raw) + " " + std::to_string(n) + " 2 " +
                                std::to_string(isize) + " ";
     const std::string angles = Quote(bench::AnglesText(views));
@@ -318,8 +182,7 @@ int main(int argc, char **argv) {
     } else {
       vpOpaque.note = vpSemi.note = "volpack_render not built (libvolpack1-dev missing)";
     }
-    std::string script = exeDir + "/peers/vtk_render.py";
-    if (!Exists(script)) script = Dirname(__FILE__) + "/peers/vtk_render.py";
+    const std::string script = bench::VtkScript(__FILE__);
     const std::string python = Exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
     if (Exists(script)) {
       const std::string vtk = python + " " + Quote(script) + common;

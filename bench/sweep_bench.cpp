@@ -9,7 +9,10 @@
 // <method>_<shell>_<direction>.ppm, shell "objects" (the label phantom's
 // object shell) or "body" (the grey phantom's body shell, classified with
 // the box and ball translucent and the rest invisible); grey renderings
-// are written as three equal bands.
+// are written as three equal bands. The scene renderers (ray casting,
+// splatting, oblique slices, scene drawing) render the phantoms' scenes
+// themselves: shell "labels" (the label phantom) or "grey" (the grey
+// phantom, with the same classification as opacities).
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -27,7 +30,13 @@
 #include "core/plane.h"
 #include "render/context.h"
 #include "render/shell_cut.h"
+#include "render/graphics.h"
+#include "render/normal.h"
+#include "render/raycasting.h"
+#include "render/reslicing.h"
 #include "render/shell_render.h"
+#include "render/splatting.h"
+#include "segment/annscn.h"
 
 
 namespace {
@@ -92,7 +101,6 @@ int main(int argc, char **argv) {
 
   auto labels = bench::LabelVolume(n);
   auto objects = bench::LabelShell(labels.get(), 10);
-  labels.reset();
   auto grey = bench::GreyVolume(n);
   auto body = bench::BodyShell(grey.get());
   const bench::RampPoint semi[] = {{0, 0.0}, {150, 0.0}, {1000, 0.2}, {2000, 0.6}};
@@ -141,6 +149,62 @@ int main(int argc, char **argv) {
        [cs](const Shell *s, Context *c) { return CSWShellRenderingStereo(s, c, cs); }},
   };
 
+  // The scene renderers' inputs: opacities of the grey phantom by the same
+  // ramp, its gradient normals and the normal table as a list.
+  auto alpha = CreateScene(n, n, n);
+  for (int i = 0; i < alpha->VoxelCount(); i++)
+    alpha->data[i] = static_cast<int>(255.0 * bench::RampAt(semi, 4, grey->data[i]));
+  auto normals = NormalScene(grey.get(), Gradient3);
+  std::vector<float> table;
+  {
+    auto t = CreateNormalTable();
+    for (const NormalVector &v : t->entry) table.insert(table.end(), {v.x, v.y, v.z});
+  }
+  auto annotated = AnnotateCopy3(grey.get());
+  annotated->label->data = labels->data;
+  auto cut = CreatePlane(cxt.get());  // through the centre, tilted
+  RotatePlaneAbs(cut.get(), 20, 60);
+  struct SceneMethod {
+    const char *name;
+    const char *scene;
+    std::function<std::unique_ptr<CImage>(Context *)> render;
+  };
+  const Scene *L = labels.get(), *G = grey.get();
+  std::vector<SceneMethod> sceneMethods = {
+      {"RaycastScene", "labels", [&](Context *c) { return AsColour(RaycastScene(L, c)); }},
+      {"RaycastGrayScene", "labels", [&](Context *c) { return AsColour(RaycastGrayScene(L, c, G)); }},
+      {"BRaycastScene", "labels", [&](Context *c) { return AsColour(BRaycastScene(L, c)); }},
+      {"SWRaycastScene", "labels", [&](Context *c) { return AsColour(SWRaycastScene(L, c)); }},
+      {"MIPScene", "grey",
+       [&](Context *c) {
+         auto img = MIPScene(G, c);
+         for (int &v : img->val) v /= 8;  // 2000 at most
+         return AsColour(std::move(img));
+       }},
+      {"RaytracingScene", "grey",
+       [&](Context *c) {
+         auto img = RaytracingScene(G, alpha.get(), normals.get(), table, c);
+         for (int &v : img->val) v /= 8;
+         return AsColour(std::move(img));
+       }},
+      {"CRaytracingScene", "grey",
+       [&](Context *c) { return CRaytracingScene(G, alpha.get(), normals.get(), table, c); }},
+      {"SplatScene", "labels", [&](Context *c) { return AsColour(SplatScene(L, c)); }},
+      {"SWSplatScene", "labels", [&](Context *c) { return AsColour(SWSplatScene(L, c)); }},
+      {"SliceScene", "grey",
+       [&](Context *c) {
+         auto img = SliceScene(G, c, cut.get());
+         for (int &v : img->val) v /= 8;
+         return AsColour(std::move(img));
+       }},
+      {"DrawScene", "grey", [&](Context *c) { return AsColour(DrawScene(G, c)); }},
+      {"DrawCutScene", "grey", [&](Context *c) { return AsColour(DrawCutScene(G, c, cut.get())); }},
+      {"DrawCutObjects", "labels",
+       [&](Context *c) { return AsColour(DrawCutObjects(annotated.get(), c, cut.get())); }},
+      {"DrawCutObjectsAux", "labels",
+       [&](Context *c) { return DrawCutObjectsAux(G, L, c, cut.get()); }},
+  };
+
   const auto directions = SweepDirections();
   printf("sweep of %zu directions, %d^3 phantoms, isize %d, into %s\n", directions.size(), n,
          cxt->isize, dir.c_str());
@@ -163,6 +227,17 @@ int main(int argc, char **argv) {
         printf("  %-70s %8.2f ms\n", path.c_str(), ms);
         files++;
       }
+    }
+  for (const SceneMethod &m : sceneMethods)
+    for (const Direction &d : directions) {
+      SetAngles(cxt.get(), d.tilt, d.spin);
+      double t0 = bench::WallNow();
+      auto img = m.render(cxt.get());
+      double ms = (bench::WallNow() - t0) * 1e3;
+      std::string path = dir + "/" + m.name + "_" + m.scene + "_" + d.name + ".ppm";
+      WriteCImage(img.get(), path.c_str());
+      printf("  %-70s %8.2f ms\n", path.c_str(), ms);
+      files++;
     }
   printf("%d files\n", files);
   return 0;

@@ -23,3 +23,6 @@ std::vector<CommandSpec> Analysis3Commands();
 std::vector<CommandSpec> AnalysisCommands();
 std::vector<CommandSpec> ShellCommands();
 std::vector<CommandSpec> ShadingCommands();
+std::vector<CommandSpec> RaycastingCommands();
+std::vector<CommandSpec> SplattingCommands();
+std::vector<CommandSpec> GraphicsCommands();

@@ -13,7 +13,8 @@ const std::vector<CommandSpec> &AllCommands() {
                         FilteringCommands, RadiometricCommands, PlaneCommands, GeometryCommands,
                         ContextCommands, Segmentation3Commands, Radiometric3Commands,
                         Mathematics3Commands, Analysis3Commands, AnalysisCommands,
-                        ShellCommands, ShadingCommands}) {
+                        ShellCommands, ShadingCommands,
+                        RaycastingCommands, SplattingCommands, GraphicsCommands}) {
       for (CommandSpec &spec : module()) all.push_back(std::move(spec));
     }
     return all;
