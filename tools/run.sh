@@ -6,6 +6,11 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/setup.sh" "$top/build"
 
+# Without files to open, the demo phantom: its grey scene and its object shell.
+if [ $# -eq 0 ]; then
+  set -- "$top/build/demo/phantom.scn" "$top/build/demo/phantom_labels.sh"
+fi
+
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   "$top/build/orvane" "$@"
   exit 0
