@@ -1,0 +1,113 @@
+#include "lib2d/morphology.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/common.h"
+#include "core/queue.h"
+#include "lib2d/mathematics.h"
+#include "lib2d/neighbours.h"
+
+namespace {
+
+// Levels lo .. hi of the marker as a bucket count, or Error.
+int LevelCount(const Image *marker, const char *func) {
+  const long long span = 1LL * MaximumValue(marker) - MinimumValue(marker);
+  if (span >= kMaxLevels)
+    Error("The marker spans " + std::to_string(span) + " levels, more than a queue holds", func);
+  return static_cast<int>(span) + 1;
+}
+
+}  // namespace
+
+std::unique_ptr<Image> InfRec(const Image *img, const Image *marker, const AdjRel *A) {
+  CheckSameSize(img, marker, "InfRec");
+  const int nb = LevelCount(marker, "InfRec");
+  const int M = MaximumValue(marker);
+  auto R = CopyImage(marker);
+  const int n = static_cast<int>(R->val.size());
+  int *r = R->val.data();
+  const int *I = img->val.data();
+  auto Q = CreateQueue(nb, n);
+  for (int p = 0; p < n; p++) InsertQueue(Q.get(), M - r[p], p);
+  Neighbours N(img, A);
+  for (int p; (p = RemoveQueue(Q.get())) != -1;) {
+    const int rp = r[p];
+    N.ForEach(p, [&](int q) {
+      if (rp <= r[q]) return;
+      const int c = std::min(I[q], rp);
+      if (c > r[q]) {
+        UpdateQueue(Q.get(), q, M - r[q], M - c);
+        r[q] = c;
+      }
+    });
+  }
+  return R;
+}
+
+std::unique_ptr<Image> SupRec(const Image *img, const Image *marker, const AdjRel *A) {
+  CheckSameSize(img, marker, "SupRec");
+  const int nb = LevelCount(marker, "SupRec");
+  const int m = MinimumValue(marker);
+  auto R = CopyImage(marker);
+  const int n = static_cast<int>(R->val.size());
+  int *r = R->val.data();
+  const int *I = img->val.data();
+  auto Q = CreateQueue(nb, n);
+  for (int p = 0; p < n; p++) InsertQueue(Q.get(), r[p] - m, p);
+  Neighbours N(img, A);
+  for (int p; (p = RemoveQueue(Q.get())) != -1;) {
+    const int rp = r[p];
+    N.ForEach(p, [&](int q) {
+      if (rp >= r[q]) return;
+      const int c = std::max(I[q], rp);
+      if (c < r[q]) {
+        UpdateQueue(Q.get(), q, r[q] - m, c - m);
+        r[q] = c;
+      }
+    });
+  }
+  return R;
+}
+
+void iftBasins(AnnImg *aimg, const AdjRel *A) {
+  const Image *img = aimg->img;
+  CheckSameSize(img, aimg->cost.get(), "iftBasins");
+  int top = CheckValueRange(img, kMaxLevels - 1, "iftBasins");
+  int *C = aimg->cost->val.data();
+  int *L = aimg->label->val.data();
+  int *P = aimg->pred->val.data();
+  const int *I = img->val.data();
+  const int n = static_cast<int>(img->val.size());
+  for (int p = 0; p < n; p++) {
+    if (C[p] == kImageInfinity) continue;
+    if (C[p] < 0 || C[p] >= kMaxLevels)
+      Error("Pixel " + std::to_string(p) + " has the cost " + std::to_string(C[p]) +
+                ", outside 0 to " + std::to_string(kMaxLevels - 1),
+            "iftBasins");
+    top = std::max(top, C[p]);
+  }
+  auto Q = CreateQueue(top + 1, n);
+  for (int s; (s = RemoveSet(&aimg->seeds)) != -1;) {
+    CheckPixelIndex(img, s, "iftBasins");
+    if (C[s] != kImageInfinity && Q->elem[s].color != GRAY) InsertQueue(Q.get(), C[s], s);
+  }
+  Neighbours N(img, A);
+  for (int p; (p = RemoveQueue(Q.get())) != -1;) {
+    const int cp = C[p];
+    N.ForEach(p, [&](int q) {
+      const bool child = P[q] == p;
+      if (cp >= C[q] && !child) return;
+      const int c = std::max(I[q], cp);
+      if (c >= C[q] && !child) return;
+      if (child && c == C[q] && L[q] == L[p]) return;
+      if (Q->elem[q].color == GRAY)
+        UpdateQueue(Q.get(), q, C[q], c);
+      else
+        InsertQueue(Q.get(), c, q);
+      C[q] = c;
+      L[q] = L[p];
+      P[q] = p;
+    });
+  }
+}

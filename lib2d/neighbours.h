@@ -1,0 +1,42 @@
+// The neighbours of a pixel under a relation, for the 2D library's loops.
+//
+// Pixels at least FrameSize(A) from every border reach all their
+// neighbours by fixed address offsets; the others test each neighbour
+// against the image. The choice is made once per pixel, so the offsets of
+// an interior pixel cost one add each.
+#pragma once
+
+#include <vector>
+
+#include "core/adjacency.h"
+#include "core/image.h"
+
+struct Neighbours {
+  int ncols = 0, nrows = 0, frame = 0, n = 0;
+  std::vector<int> dx, dy, dp;  // the relation without its origin
+
+  Neighbours(const Image *img, const AdjRel *A) : ncols(img->ncols), nrows(img->nrows) {
+    frame = FrameSize(A);
+    for (int i = 0; i < A->n; i++) {
+      if (A->dx[i] == 0 && A->dy[i] == 0) continue;
+      dx.push_back(A->dx[i]);
+      dy.push_back(A->dy[i]);
+      dp.push_back(A->dx[i] + ncols * A->dy[i]);
+    }
+    n = static_cast<int>(dp.size());
+  }
+
+  // f(q) for every neighbour q of p inside the image.
+  template <class F>
+  void ForEach(int p, F &&f) const {
+    const int y = p / ncols, x = p - y * ncols;
+    if (x >= frame && y >= frame && x < ncols - frame && y < nrows - frame) {
+      for (int i = 0; i < n; i++) f(p + dp[i]);
+    } else {
+      for (int i = 0; i < n; i++) {
+        const int qx = x + dx[i], qy = y + dy[i];
+        if (qx >= 0 && qy >= 0 && qx < ncols && qy < nrows) f(p + dp[i]);
+      }
+    }
+  }
+};
