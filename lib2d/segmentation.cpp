@@ -201,6 +201,7 @@ std::unique_ptr<Image> RegionalMinima(const Image *img, std::vector<int> C, cons
   auto out = CreateImage(img->ncols, img->nrows);
   const Neighbours N(img, A);
   std::vector<int> I(C);  // the levels themselves
+  std::vector<int> plateau;
   for (int p; (p = RemoveQueue(Q.get())) != -1;) {
     out->val[p] = P[p] == p;
     N.ForEach(p, [&](int q) {
@@ -211,8 +212,21 @@ std::unique_ptr<Image> RegionalMinima(const Image *img, std::vector<int> C, cons
         P[q] = p;
       } else if (C[p] == C[q] && P[q] == q) {
         P[q] = p;
+        plateau.push_back(q);
       }
     });
+    // A pixel reached at its own cost passes that on at once over its
+    // plateau: the queue serves a plateau in raster order, which would
+    // otherwise reach a pixel of it before the plateau's first pixel does.
+    while (!plateau.empty()) {
+      const int r = plateau.back();
+      plateau.pop_back();
+      N.ForEach(r, [&](int q) {
+        if (Q->elem[q].color == BLACK || P[q] != q || C[q] != C[r] || I[r] > I[q]) return;
+        P[q] = r;
+        plateau.push_back(q);
+      });
+    }
   }
   return out;
 }
