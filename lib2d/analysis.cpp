@@ -322,6 +322,7 @@ std::unique_ptr<Image> CompMSSkel(AnnImg *aimg) {
         const int cq = contour->val[root->val[q]];
         if (cp > 0 && cq == cp) {
           const long long d = 1LL * label->val[q] - label->val[p];
+          if (d <= 0) continue;  // the pair counts once, on the side of the smaller number
           const long long d2 = length[cp] - d;
           const long long candidate = d <= d2 ? d : -d2;
           if (std::llabs(candidate) > std::llabs(best) || best == LLONG_MIN) best = candidate;
@@ -369,8 +370,8 @@ std::unique_ptr<Curve3D> CompSaliences(AnnImg *aimg, int maxcost) {
     if (l <= 0 || aimg->pred->val[p] != p) continue;
     curve->X[l - 1] = p % nc;
     curve->Y[l - 1] = p / nc;
-    curve->Z[l - 1] = inside[l] > outside[l]    ? static_cast<double>(inside[l])
-                      : outside[l] > inside[l] ? -static_cast<double>(outside[l])
+    curve->Z[l - 1] = outside[l] > inside[l]   ? static_cast<double>(outside[l])
+                      : inside[l] > outside[l] ? -static_cast<double>(inside[l])
                                                : 0.0;
   }
   return curve;
@@ -409,7 +410,7 @@ std::unique_ptr<Curve3D> RemSaliencesByAngle(Curve3D *curve, float radius, float
     const double z = curve->Z[i];
     if (z == 0.0 || !(disc > 0.0)) continue;
     const double a = std::min(std::fabs(z) / disc, 1.0);
-    keep[i] = 180.0 - 360.0 * a >= angle;
+    keep[i] = 360.0 * a >= angle;
   }
   return KeepPoints(curve, keep);
 }

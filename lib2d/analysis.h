@@ -59,8 +59,10 @@ std::unique_ptr<Image> SKIZ(Image *bin, signed char side);
 // root and has a 4-neighbour whose label exceeds its own.
 std::unique_ptr<Image> CompSKIZ(AnnImg *aimg);
 // The multiscale skeleton: at each pixel the (signed) length of contour
-// between the roots of the pixel and its 4-neighbours; pixels between the
-// zones of two contours get the largest value plus 1.
+// between its root and the root of a 4-neighbour whose contour-pixel number
+// is larger (the shorter way round, negative when that is backwards); each
+// pair of zones is thus marked on one side only. Pixels between the zones
+// of two contours get the largest value plus 1.
 std::unique_ptr<Image> MSSkel(Image *bin, signed char side);
 std::unique_ptr<Image> CompMSSkel(AnnImg *aimg);
 // 1 where |msskel| >= trunc(perc * max|msskel| / 100), else 0.
@@ -69,14 +71,15 @@ std::unique_ptr<Image> Skeleton(Image *msskel, float perc);
 // ---- saliences ----
 
 // One point per contour pixel label l (index l - 1): its root's (x, y) and
-// the salience s = inside count when the pixels of its zone within maxcost
-// are mostly object (convex), -outside count when mostly background
-// (concave), 0 on a tie.
+// the salience of its zone's pixels within maxcost: a convex point's zone
+// spreads mostly outside the object, s = +outside count; a concave point's
+// mostly inside, s = -inside count; 0 on a tie.
 std::unique_ptr<Curve3D> CompSaliences(AnnImg *aimg, int maxcost);
 std::unique_ptr<Curve3D> Saliences(Image *bin, int maxdist);
-// The points whose bend is at least angle degrees: a point whose zone
-// covers the fraction a of the disc of the radius bends by 180 - 360 a.
-// Points of salience 0 go too.
+// The points whose bend is at least angle degrees: the zone of a corner
+// that turns the contour by b degrees is a wedge of b degrees beyond it, so
+// a salience covering the fraction a of the disc of the radius bends by
+// 360 a. Points of salience 0 go too.
 std::unique_ptr<Curve3D> RemSaliencesByAngle(Curve3D *curve, float radius, float angle);
 // The ends (s > 0, the branch length walked, up to maxdist pixels) and
 // junctions (s = -branches) of a skeleton (pixels above 0); an end is kept
