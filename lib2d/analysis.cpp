@@ -610,10 +610,7 @@ int iftGeoDilation(AnnImg *aimg) {
       const int step = (q % nc != px && q / nc != py) ? 14 : 10;
       const long long c = 1LL * C[p] + step;
       if (c >= C[q]) return;
-      if (Q->elem[q].color == GRAY)
-        UpdateQueue(Q.get(), q, C[q] % nb, static_cast<int>(c % nb));
-      else
-        InsertQueue(Q.get(), static_cast<int>(c % nb), q);
+      FileInQueue(Q.get(), q, C[q] % nb, static_cast<int>(c % nb));
       C[q] = static_cast<int>(c);
       L[q] = L[p];
       P[q] = p;

@@ -20,24 +20,32 @@ int LevelCount(const Image *marker, const char *func) {
 
 }  // namespace
 
-std::unique_ptr<Image> InfRec(const Image *img, const Image *marker, const AdjRel *A) {
-  CheckSameSize(img, marker, "InfRec");
-  const int nb = LevelCount(marker, "InfRec");
-  const int M = MaximumValue(marker);
+namespace {
+
+// The reconstruction of the marker under (dilate) or above (erode) img:
+// values spread from higher to lower pixels (dilate, served from the top
+// level down) or from lower to higher ones (erode, from the bottom up),
+// each capped by img.
+std::unique_ptr<Image> Reconstruct(const Image *img, const Image *marker, const AdjRel *A,
+                                   bool dilate, const char *func) {
+  CheckSameSize(img, marker, func);
+  const int nb = LevelCount(marker, func);
+  const int M = MaximumValue(marker), m = MinimumValue(marker);
+  auto key = [=](int v) { return dilate ? M - v : v - m; };
   auto R = CopyImage(marker);
   const int n = static_cast<int>(R->val.size());
   int *r = R->val.data();
   const int *I = img->val.data();
   auto Q = CreateQueue(nb, n);
-  for (int p = 0; p < n; p++) InsertQueue(Q.get(), M - r[p], p);
+  for (int p = 0; p < n; p++) InsertQueue(Q.get(), key(r[p]), p);
   Neighbours N(img, A);
   for (int p; (p = RemoveQueue(Q.get())) != -1;) {
     const int rp = r[p];
     N.ForEach(p, [&](int q) {
-      if (rp <= r[q]) return;
-      const int c = std::min(I[q], rp);
-      if (c > r[q]) {
-        UpdateQueue(Q.get(), q, M - r[q], M - c);
+      if (dilate ? rp <= r[q] : rp >= r[q]) return;
+      const int c = dilate ? std::min(I[q], rp) : std::max(I[q], rp);
+      if (dilate ? c > r[q] : c < r[q]) {
+        UpdateQueue(Q.get(), q, key(r[q]), key(c));
         r[q] = c;
       }
     });
@@ -45,29 +53,14 @@ std::unique_ptr<Image> InfRec(const Image *img, const Image *marker, const AdjRe
   return R;
 }
 
+}  // namespace
+
+std::unique_ptr<Image> InfRec(const Image *img, const Image *marker, const AdjRel *A) {
+  return Reconstruct(img, marker, A, true, "InfRec");
+}
+
 std::unique_ptr<Image> SupRec(const Image *img, const Image *marker, const AdjRel *A) {
-  CheckSameSize(img, marker, "SupRec");
-  const int nb = LevelCount(marker, "SupRec");
-  const int m = MinimumValue(marker);
-  auto R = CopyImage(marker);
-  const int n = static_cast<int>(R->val.size());
-  int *r = R->val.data();
-  const int *I = img->val.data();
-  auto Q = CreateQueue(nb, n);
-  for (int p = 0; p < n; p++) InsertQueue(Q.get(), r[p] - m, p);
-  Neighbours N(img, A);
-  for (int p; (p = RemoveQueue(Q.get())) != -1;) {
-    const int rp = r[p];
-    N.ForEach(p, [&](int q) {
-      if (rp >= r[q]) return;
-      const int c = std::max(I[q], rp);
-      if (c < r[q]) {
-        UpdateQueue(Q.get(), q, r[q] - m, c - m);
-        r[q] = c;
-      }
-    });
-  }
-  return R;
+  return Reconstruct(img, marker, A, false, "SupRec");
 }
 
 void iftBasins(AnnImg *aimg, const AdjRel *A) {
@@ -101,10 +94,7 @@ void iftBasins(AnnImg *aimg, const AdjRel *A) {
       const int c = std::max(I[q], cp);
       if (c >= C[q] && !child) return;
       if (child && c == C[q] && L[q] == L[p]) return;
-      if (Q->elem[q].color == GRAY)
-        UpdateQueue(Q.get(), q, C[q], c);
-      else
-        InsertQueue(Q.get(), c, q);
+      FileInQueue(Q.get(), q, C[q], c);
       C[q] = c;
       L[q] = L[p];
       P[q] = p;

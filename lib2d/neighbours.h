@@ -1,4 +1,5 @@
-// The neighbours of a pixel under a relation, for the 2D library's loops.
+// What the 2D library's propagation loops share: the neighbours of a pixel
+// under a relation, and the filing of a pixel under a new cost.
 //
 // Pixels at least FrameSize(A) from every border reach all their
 // neighbours by fixed address offsets; the others test each neighbour
@@ -10,6 +11,7 @@
 
 #include "core/adjacency.h"
 #include "core/image.h"
+#include "core/queue.h"
 
 struct Neighbours {
   int ncols = 0, nrows = 0, frame = 0, n = 0;
@@ -40,3 +42,12 @@ struct Neighbours {
     }
   }
 };
+
+// Files e in bucket `to`: moved there from bucket `from` when it is queued,
+// inserted when it is not.
+inline void FileInQueue(Queue *Q, int e, int from, int to) {
+  if (Q->elem[e].color == GRAY)
+    UpdateQueue(Q, e, from, to);
+  else
+    InsertQueue(Q, to, e);
+}

@@ -244,20 +244,26 @@ std::unique_ptr<Image> RegMax(Image *img, AdjRel *A) {
   return RegionalMinima(img, std::move(C), A, "RegMax");
 }
 
+namespace {
+
+// 1 where the reconstruction stands at least 1 away from the image.
+std::unique_ptr<Image> AwayFrom(const Image *img, const Image *rec) {
+  auto out = CreateImage(img->ncols, img->nrows);
+  for (size_t p = 0; p < out->val.size(); p++)
+    out->val[p] = std::llabs(1LL * img->val[p] - rec->val[p]) >= 1;
+  return out;
+}
+
+}  // namespace
+
 std::unique_ptr<Image> HDomes(Image *img, AdjRel *A, int H) {
   auto marker = Sub(img, H);
-  auto rec = InfRec(img, marker.get(), A);
-  auto out = CreateImage(img->ncols, img->nrows);
-  for (size_t p = 0; p < out->val.size(); p++) out->val[p] = 1LL * img->val[p] - rec->val[p] >= 1;
-  return out;
+  return AwayFrom(img, InfRec(img, marker.get(), A).get());
 }
 
 std::unique_ptr<Image> HBasins(Image *img, AdjRel *A, int H) {
   auto marker = Add(img, H);
-  auto rec = SupRec(img, marker.get(), A);
-  auto out = CreateImage(img->ncols, img->nrows);
-  for (size_t p = 0; p < out->val.size(); p++) out->val[p] = 1LL * rec->val[p] - img->val[p] >= 1;
-  return out;
+  return AwayFrom(img, SupRec(img, marker.get(), A).get());
 }
 
 namespace {
@@ -285,10 +291,7 @@ std::unique_ptr<Image> SelectDomes(Image *img, Image *seed, AdjRel *A, int H, bo
     N.ForEach(p, [&](int q) {
       if (Q->elem[q].color == BLACK) return;
       if (domes ? cost[p] < cost[q] : cost[p] > cost[q]) {
-        if (Q->elem[q].color == GRAY)
-          UpdateQueue(Q.get(), q, key(cost[q]), key(cost[p]));
-        else
-          InsertQueue(Q.get(), key(cost[p]), q);
+        FileInQueue(Q.get(), q, key(cost[q]), key(cost[p]));
         cost[q] = cost[p];
         label->val[q] = label->val[p];
       }
@@ -369,10 +372,7 @@ void MaxArcLabels(const Image *img, const int *I, int *C, int *L, Queue *Q, cons
       if (Q->elem[q].color == BLACK) return;
       const int c = std::max(cp, I[q]);
       if (c >= C[q]) return;
-      if (Q->elem[q].color == GRAY)
-        UpdateQueue(Q, q, C[q], c);
-      else
-        InsertQueue(Q, c, q);
+      FileInQueue(Q, q, C[q], c);
       C[q] = c;
       L[q] = L[p];
     });
@@ -509,10 +509,7 @@ std::vector<int> LiveWire(AnnImg *aimg, AdjRel *A, int src, int dst, Admit admit
       if (cp >= C[q] || !admit(p, q)) return;
       const int c = static_cast<int>(std::min<long long>(1LL * cp + I[q], INT_MAX - 1));
       if (c >= C[q]) return;
-      if (Q->elem[q].color == GRAY)
-        UpdateQueue(Q.get(), q, C[q] % nb, c % nb);
-      else
-        InsertQueue(Q.get(), c % nb, q);
+      FileInQueue(Q.get(), q, C[q] % nb, c % nb);
       C[q] = c;
       L[q] = L[p];
       P[q] = p;
@@ -854,10 +851,7 @@ std::unique_ptr<Image> Clustering(Image *img, AdjRel *A, int Co, int Ao) {
       if (Q->elem[u].color == BLACK) continue;
       const int c = std::max(cost[v], weight[u]);
       if (c >= cost[u]) continue;
-      if (Q->elem[u].color == GRAY)
-        UpdateQueue(Q.get(), u, cost[u], c);
-      else
-        InsertQueue(Q.get(), c, u);
+      FileInQueue(Q.get(), u, cost[u], c);
       cost[u] = c;
       cluster[u] = cluster[v];
     }
