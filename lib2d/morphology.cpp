@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/common.h"
 #include "core/queue.h"
@@ -53,13 +54,66 @@ std::unique_ptr<Image> Reconstruct(const Image *img, const Image *marker, const 
   return R;
 }
 
+// The same reconstruction by a raster scan, an anti-raster scan and a
+// first-in first-out wave from the pixels the scans left able to spread.
+// The reconstruction is unique, so this gives what the queue gives; it
+// needs a symmetric relation and a marker on the right side of img, and
+// visits the pixels in memory order instead of by level.
+template <bool kDilate>
+std::unique_ptr<Image> ReconstructByScans(const Image *img, const Image *marker,
+                                          const AdjRel *A) {
+  auto better = [](int a, int b) { return kDilate ? std::max(a, b) : std::min(a, b); };
+  auto cap = [](int mask, int v) { return kDilate ? std::min(mask, v) : std::max(mask, v); };
+  auto below = [](int a, int b) { return kDilate ? a < b : a > b; };  // a can still grow to b
+  auto R = CopyImage(marker);
+  int *r = R->val.data();
+  const int *I = img->val.data();
+  const int n = static_cast<int>(R->val.size());
+  const Neighbours N(img, A), before = N.Scanned(true), after = N.Scanned(false);
+  for (int p = 0; p < n; p++) {
+    int v = r[p];
+    before.ForEach(p, [&](int q) { v = better(v, r[q]); });
+    r[p] = cap(I[p], v);
+  }
+  std::vector<int> fifo;
+  for (int p = n - 1; p >= 0; p--) {
+    int v = r[p];
+    after.ForEach(p, [&](int q) { v = better(v, r[q]); });
+    r[p] = cap(I[p], v);
+    bool spreads = false;
+    after.ForEach(p, [&](int q) { spreads |= below(r[q], r[p]) && below(r[q], I[q]); });
+    if (spreads) fifo.push_back(p);
+  }
+  for (size_t k = 0; k < fifo.size(); k++) {
+    const int p = fifo[k];
+    N.ForEach(p, [&](int q) {
+      if (below(r[q], r[p]) && I[q] != r[q]) {
+        r[q] = cap(I[q], r[p]);
+        fifo.push_back(q);
+      }
+    });
+  }
+  return R;
+}
+
+// Whether every pixel of a lies at or below (at or above) b.
+bool Bounded(const Image *a, const Image *b, bool below) {
+  for (size_t p = 0; p < a->val.size(); p++)
+    if (below ? a->val[p] > b->val[p] : a->val[p] < b->val[p]) return false;
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<Image> InfRec(const Image *img, const Image *marker, const AdjRel *A) {
+  CheckSameSize(img, marker, "InfRec");
+  if (IsSymmetric(A) && Bounded(marker, img, true)) return ReconstructByScans<true>(img, marker, A);
   return Reconstruct(img, marker, A, true, "InfRec");
 }
 
 std::unique_ptr<Image> SupRec(const Image *img, const Image *marker, const AdjRel *A) {
+  CheckSameSize(img, marker, "SupRec");
+  if (IsSymmetric(A) && Bounded(marker, img, false)) return ReconstructByScans<false>(img, marker, A);
   return Reconstruct(img, marker, A, false, "SupRec");
 }
 

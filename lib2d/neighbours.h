@@ -28,6 +28,23 @@ struct Neighbours {
     n = static_cast<int>(dp.size());
   }
 
+  // The neighbours a raster scan meets before the pixel (before = true) or
+  // after it.
+  Neighbours Scanned(bool before) const {
+    Neighbours part = *this;
+    part.dx.clear();
+    part.dy.clear();
+    part.dp.clear();
+    for (int i = 0; i < n; i++)
+      if ((dy[i] < 0 || (dy[i] == 0 && dx[i] < 0)) == before) {
+        part.dx.push_back(dx[i]);
+        part.dy.push_back(dy[i]);
+        part.dp.push_back(dp[i]);
+      }
+    part.n = static_cast<int>(part.dp.size());
+    return part;
+  }
+
   // f(q) for every neighbour q of p inside the image.
   template <class F>
   void ForEach(int p, F &&f) const {
@@ -42,6 +59,16 @@ struct Neighbours {
     }
   }
 };
+
+// Whether every displacement's opposite is in the relation too.
+inline bool IsSymmetric(const AdjRel *A) {
+  for (int i = 0; i < A->n; i++) {
+    bool found = false;
+    for (int j = 0; j < A->n && !found; j++) found = A->dx[j] == -A->dx[i] && A->dy[j] == -A->dy[i];
+    if (!found) return false;
+  }
+  return true;
+}
 
 // Files e in bucket `to`: moved there from bucket `from` when it is queued,
 // inserted when it is not.

@@ -48,15 +48,6 @@ std::unique_ptr<Image> Paint(Image *bin, int value) {
 
 namespace {
 
-bool IsSymmetric(const AdjRel *A) {
-  for (int i = 0; i < A->n; i++) {
-    bool found = false;
-    for (int j = 0; j < A->n && !found; j++) found = A->dx[j] == -A->dx[i] && A->dy[j] == -A->dy[i];
-    if (!found) return false;
-  }
-  return true;
-}
-
 int FindRoot(std::vector<int> &parent, int p) {
   while (parent[p] != p) {
     parent[p] = parent[parent[p]];
@@ -79,17 +70,7 @@ std::unique_ptr<Image> LabelComponents(const Image *img, const AdjRel *A, Member
   int *label = out->val.data();
   Neighbours N(img, A);
   if (IsSymmetric(A)) {
-    Neighbours back = N;  // the neighbours scanned before a pixel
-    back.dx.clear();
-    back.dy.clear();
-    back.dp.clear();
-    for (int i = 0; i < N.n; i++)
-      if (N.dy[i] < 0 || (N.dy[i] == 0 && N.dx[i] < 0)) {
-        back.dx.push_back(N.dx[i]);
-        back.dy.push_back(N.dy[i]);
-        back.dp.push_back(N.dp[i]);
-      }
-    back.n = static_cast<int>(back.dp.size());
+    const Neighbours back = N.Scanned(true);
     std::vector<int> parent(n);
     for (int p = 0; p < n; p++) {
       parent[p] = p;

@@ -341,7 +341,8 @@ TEST(Segmentation, ValuesAQueueCannotFileFailCleanly) {
             "Error:Pixel values must lie in 0 to 16777214 (the image holds -1 to 3) in WaterGray");
   auto huge = ImageOf(2, 1, {0, 2147483647});
   EXPECT_NE(FatalText([&] { RegMin(huge.get(), A.get()); }), "");
-  EXPECT_NE(FatalText([&] { HBasins(huge.get(), A.get(), 1); }), "");
+  // Reconstructions scan in memory order and take any range.
+  EXPECT_EQ(FatalText([&] { HBasins(huge.get(), A.get(), 1); }), "");
   auto small = CreateImage(1, 1);
   EXPECT_EQ(FatalText([&] { WaterLabel(small.get(), marker.get(), A.get()); }),
             "Error:Images differ in size (1 x 1 and 2 x 1) in WaterLabel");
