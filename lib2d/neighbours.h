@@ -78,3 +78,39 @@ inline void FileInQueue(Queue *Q, int e, int from, int to) {
   else
     InsertQueue(Q, to, e);
 }
+
+// A first-in first-out bucket queue for costs that only drop, kept as one
+// array per bucket: a move to a lower bucket appends the element there and
+// leaves its old entry behind, skipped when met (its cost no longer names
+// that bucket). Elements come out in the order the linked bucket queue
+// gives them (a move goes to the tail of its new bucket in both), with
+// sequential reads instead of linked ones.
+struct DroppingBuckets {
+  std::vector<std::vector<int>> bucket;
+  std::vector<size_t> head;
+  std::vector<unsigned char> color;  // WHITE, GRAY, BLACK per element
+  int current = 0;
+
+  DroppingBuckets(int nbuckets, int nelems)
+      : bucket(nbuckets), head(nbuckets, 0), color(nelems, WHITE) {}
+
+  void Push(int b, int e) {
+    bucket[b].push_back(e);
+    color[e] = GRAY;
+  }
+  // The next element whose cost (in cost[]) is its bucket, BLACK, or -1.
+  int Pop(const int *cost) {
+    for (const int nb = static_cast<int>(bucket.size()); current < nb; current++) {
+      std::vector<int> &b = bucket[current];
+      size_t &h = head[current];
+      while (h < b.size()) {
+        const int e = b[h++];
+        if (color[e] == GRAY && cost[e] == current) {
+          color[e] = BLACK;
+          return e;
+        }
+      }
+    }
+    return -1;
+  }
+};

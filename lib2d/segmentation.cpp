@@ -338,24 +338,23 @@ namespace {
 // queue without a label opens the next one; its cost drops to base[p] (0
 // without a base) and the queue's current bucket to that cost, so it conquers
 // its own marker's plateau before anything else.
-void MaxArcLabels(const Image *img, const int *I, int *C, int *L, Queue *Q, const int *base,
-                  const AdjRel *A) {
+void MaxArcLabels(const Image *img, const int *I, int *C, int *L, DroppingBuckets *Q,
+                  const int *base, const AdjRel *A) {
   const Neighbours N(img, A);
   int next = 0;
-  for (int p; (p = RemoveQueue(Q)) != -1;) {
+  for (int p; (p = Q->Pop(C)) != -1;) {
     if (L[p] == 0) {
       L[p] = ++next;
       C[p] = base ? base[p] : 0;
       Q->current = C[p];
     }
-    const int cp = C[p];
+    const int cp = C[p], lp = L[p];
     N.ForEach(p, [&](int q) {
-      if (Q->elem[q].color == BLACK) return;
       const int c = std::max(cp, I[q]);
-      if (c >= C[q]) return;
-      FileInQueue(Q, q, C[q], c);
+      if (c >= C[q] || Q->color[q] == BLACK) return;
       C[q] = c;
-      L[q] = L[p];
+      L[q] = lp;
+      Q->Push(c, q);
     });
   }
 }
@@ -376,12 +375,12 @@ std::unique_ptr<Image> WaterFromMarker(Image *img, Image *marker, AdjRel *A, boo
   const int n = static_cast<int>(base.size());
   std::vector<int> C(n);
   auto label = CreateImage(img->ncols, img->nrows);
-  auto Q = CreateQueue(mtop + 2, n);
+  DroppingBuckets Q(mtop + 2, n);
   for (int p = 0; p < n; p++) {
     C[p] = base[p] + 1;
-    InsertQueue(Q.get(), C[p], p);
+    Q.Push(C[p], p);
   }
-  MaxArcLabels(img, img->val.data(), C.data(), label->val.data(), Q.get(), base.data(), A);
+  MaxArcLabels(img, img->val.data(), C.data(), label->val.data(), &Q, base.data(), A);
   return label;
 }
 
@@ -393,14 +392,14 @@ std::unique_ptr<Image> WaterLabel(Image *img, Image *label, AdjRel *A) {
   const int n = static_cast<int>(img->val.size());
   std::vector<int> C(n, kImageInfinity);
   auto out = CreateImage(img->ncols, img->nrows);
-  auto Q = CreateQueue(top + 1, n);
+  DroppingBuckets Q(top + 1, n);
   for (int p = 0; p < n; p++)
     if (label->val[p] > 0) {
       out->val[p] = label->val[p];
       C[p] = 0;
-      InsertQueue(Q.get(), 0, p);
+      Q.Push(0, p);
     }
-  MaxArcLabels(img, img->val.data(), C.data(), out->val.data(), Q.get(), nullptr, A);
+  MaxArcLabels(img, img->val.data(), C.data(), out->val.data(), &Q, nullptr, A);
   return out;
 }
 
@@ -413,17 +412,17 @@ std::unique_ptr<Image> WaterBin(Image *img, Image *bin, AdjRel *A) {
   // least 1.
   std::vector<int> I(n), C(n, kImageInfinity);
   auto label = CreateImage(img->ncols, img->nrows);
-  auto Q = CreateQueue(std::max(top, 1) + 1, n);
+  DroppingBuckets Q(std::max(top, 1) + 1, n);
   for (int p = 0; p < n; p++) {
     if (bin->val[p] > 0) {
       I[p] = 0;
       C[p] = 1;
-      InsertQueue(Q.get(), 1, p);
+      Q.Push(1, p);
     } else {
       I[p] = std::max(img->val[p], 1);
     }
   }
-  MaxArcLabels(img, I.data(), C.data(), label->val.data(), Q.get(), nullptr, A);
+  MaxArcLabels(img, I.data(), C.data(), label->val.data(), &Q, nullptr, A);
   return label;
 }
 
