@@ -72,15 +72,35 @@ std::unique_ptr<Image> LabelComponents(const Image *img, const AdjRel *A, Member
   if (IsSymmetric(A)) {
     const Neighbours back = N.Scanned(true);
     std::vector<int> parent(n);
-    for (int p = 0; p < n; p++) {
-      parent[p] = p;
-      if (!member(p)) continue;
-      back.ForEach(p, [&](int q) {
-        if (!member(q) || !joins(p, q)) return;
-        int a = FindRoot(parent, p), b = FindRoot(parent, q);
-        if (a != b) parent[std::max(a, b)] = std::min(a, b);
-      });
-    }
+    const int nc = img->ncols, nr = img->nrows, f = N.frame;
+    for (int y = 0; y < nr; y++)
+      for (int x = 0; x < nc; x++) {
+        const int p = x + y * nc;
+        parent[p] = p;
+        if (!member(p)) continue;
+        // p joins the tree of its first scanned neighbour; later ones are
+        // linked to it, the smaller root winning.
+        int root = -1;
+        auto join = [&](int q) {
+          if (!member(q) || !joins(p, q)) return;
+          int r = FindRoot(parent, q);
+          if (root < 0) {
+            root = r;
+          } else if (r != root) {
+            parent[std::max(r, root)] = std::min(r, root);
+            root = std::min(r, root);
+          }
+        };
+        if (y >= f && x >= f && x < nc - f) {
+          for (int i = 0; i < back.n; i++) join(p + back.dp[i]);
+        } else {
+          for (int i = 0; i < back.n; i++) {
+            const int qx = x + back.dx[i], qy = y + back.dy[i];
+            if (qx >= 0 && qy >= 0 && qx < nc && qy < nr) join(p + back.dp[i]);
+          }
+        }
+        if (root >= 0) parent[p] = root;
+      }
     int next = 0;
     for (int p = 0; p < n; p++) {
       if (!member(p)) continue;
@@ -117,7 +137,74 @@ std::unique_ptr<Image> LabelComp(Image *img, AdjRel *A, int thres) {
       [v, thres](int p, int q) { return std::llabs(1LL * v[q] - v[p]) <= thres; });
 }
 
+namespace {
+
+// Whether A is the 8-neighbourhood (in any order).
+bool IsEightNeighbourhood(const AdjRel *A) {
+  int seen = 0, count = 0;
+  for (int i = 0; i < A->n; i++) {
+    if (std::abs(A->dx[i]) > 1 || std::abs(A->dy[i]) > 1) return false;
+    const int bit = 1 << ((A->dy[i] + 1) * 3 + A->dx[i] + 1);
+    if (!(seen & bit)) count++;
+    seen |= bit;
+  }
+  return (seen | 1 << 4) == 0x1ff && count >= 8;
+}
+
+// LabelComponents of the pixels equal to 1 over the 8-neighbourhood, with
+// the usual shortcut of the scan: when the pixel above belongs, the upper
+// corners are its neighbours and so in its tree already, and when only the
+// left one does, the upper left one is too.
+std::unique_ptr<Image> LabelOnes8(const Image *bin) {
+  const int nc = bin->ncols, nr = bin->nrows, n = nc * nr;
+  const int *v = bin->val.data();
+  // The output holds the forest first: every link points to a smaller
+  // address, so each tree's root is its first pixel in raster order.
+  auto out = CreateImage(nc, nr);
+  std::vector<int> &parent = out->val;
+  auto one = [&](int x, int y) { return x >= 0 && y >= 0 && x < nc && v[x + y * nc] == 1; };
+  for (int y = 0; y < nr; y++)
+    for (int x = 0; x < nc; x++) {
+      const int p = x + y * nc;
+      parent[p] = p;
+      if (v[p] != 1) continue;
+      int root = -1;
+      auto join = [&](int q) {
+        int r = FindRoot(parent, q);
+        if (root < 0) {
+          root = r;
+        } else if (r != root) {
+          parent[std::max(r, root)] = std::min(r, root);
+          root = std::min(r, root);
+        }
+      };
+      if (one(x, y - 1)) {
+        join(p - nc);
+      } else {
+        if (one(x - 1, y))
+          join(p - 1);
+        else if (one(x - 1, y - 1))
+          join(p - nc - 1);
+        if (one(x + 1, y - 1)) join(p - nc + 1);
+      }
+      if (root >= 0) parent[p] = root;
+    }
+  // Labels replace the links in raster order, held negative meanwhile: a
+  // pixel's link points to an earlier pixel, which already holds its label.
+  int next = 0;
+  for (int p = 0; p < n; p++) {
+    if (v[p] != 1) continue;
+    const int q = parent[p];
+    parent[p] = q == p ? -(++next) : parent[q];
+  }
+  for (int p = 0; p < n; p++) parent[p] = v[p] == 1 ? -parent[p] : 0;
+  return out;
+}
+
+}  // namespace
+
 std::unique_ptr<Image> LabelBinComp(Image *bin, AdjRel *A) {
+  if (IsEightNeighbourhood(A)) return LabelOnes8(bin);
   const int *v = bin->val.data();
   return LabelComponents(
       bin, A, [v](int p) { return v[p] == 1; }, [](int, int) { return true; });

@@ -87,6 +87,27 @@ TEST(LabelBinComp, OnlyOnesAreLabelledInRasterOrder) {
             (std::vector<int>{0, 1, 0, 0, 2, 1, 0, 0, 0, 2, 0, 0, 0, 2, 2}));
 }
 
+TEST(LabelBinComp, RandomShapesMatchAFloodFillOfTheOnes) {
+  std::mt19937 rng(19);
+  for (int trial = 0; trial < 30; trial++) {
+    auto bin = RandomImage(rng, 21, 13, 0, trial % 3 ? 1 : 2);  // some 2s, which never belong
+    for (bool eight : {false, true}) {
+      auto got = LabelBinComp(bin.get(), (eight ? Eight() : Four()).get());
+      auto flood = FloodComponents(bin.get(), eight, [&](int p, int q) {
+        return bin->val[p] == 1 && bin->val[q] == 1;
+      });
+      std::map<int, int> renumber;
+      std::vector<int> want(bin->val.size(), 0);
+      for (size_t p = 0; p < want.size(); p++) {
+        if (bin->val[p] != 1) continue;
+        auto it = renumber.emplace(flood[p], static_cast<int>(renumber.size()) + 1).first;
+        want[p] = it->second;
+      }
+      ASSERT_EQ(got->val, want) << "trial " << trial << (eight ? " 8" : " 4");
+    }
+  }
+}
+
 TEST(Highlight, MarksTheSideOfTheLargerLabel) {
   auto img = CreateImage(3, 2);
   auto label = ImageOf(3, 2, {1, 1, 2, 1, 1, 2});
