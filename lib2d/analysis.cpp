@@ -178,8 +178,10 @@ namespace {
 // dz = 0). Pixels of other non-zero values count as object but never seed.
 std::unique_ptr<Image> ContourDistances(const Image *bin, const AdjRel *A, signed char side,
                                         const char *func) {
+  // Framed by the relation's reach, rows and columns padded further to
+  // multiples of 4 so that the engine may keep the costs in 4 x 4 tiles.
   const int d = FrameSize(A);
-  const long long fc = bin->ncols + 2LL * d, fr = bin->nrows + 2LL * d;
+  const long long fc = (bin->ncols + 2LL * d + 3) / 4 * 4, fr = (bin->nrows + 2LL * d + 3) / 4 * 4;
   const int nframed = CheckedVoxelCount(fc, fr, 1, func);
   const int fcols = static_cast<int>(fc);
   auto framed = [&](int x, int y) { return (x + d) + fcols * (y + d); };
@@ -224,6 +226,9 @@ std::unique_ptr<Image> ContourDistances(const Image *bin, const AdjRel *A, signe
   long long b = 2LL * d * (d + static_cast<long long>(nc) + nr);
   pr.nbuckets = static_cast<int>(std::min<long long>(std::max<long long>(b, 1), INT_MAX));
   pr.largestSide = std::max(nc, nr);
+  pr.dx = A->dx;
+  pr.fx = fcols;
+  pr.fy = static_cast<int>(fr);
   PropagateDisplacements(pr);
 
   auto out = CreateImage(nc, nr);
