@@ -134,13 +134,13 @@ void iftBasins(AnnImg *aimg, const AdjRel *A) {
             "iftBasins");
     top = std::max(top, C[p]);
   }
-  auto Q = CreateQueue(top + 1, n);
+  LazyBuckets Q(top + 1, n);
   for (int s; (s = RemoveSet(&aimg->seeds)) != -1;) {
     CheckPixelIndex(img, s, "iftBasins");
-    if (C[s] != kImageInfinity && Q->elem[s].color != GRAY) InsertQueue(Q.get(), C[s], s);
+    if (C[s] != kImageInfinity && Q.color[s] != GRAY) Q.Push(C[s], s);
   }
   Neighbours N(img, A);
-  for (int p; (p = RemoveQueue(Q.get())) != -1;) {
+  for (int p; (p = Q.Pop()) != -1;) {
     const int cp = C[p];
     N.ForEach(p, [&](int q) {
       const bool child = P[q] == p;
@@ -148,7 +148,7 @@ void iftBasins(AnnImg *aimg, const AdjRel *A) {
       const int c = std::max(I[q], cp);
       if (c >= C[q] && !child) return;
       if (child && c == C[q] && L[q] == L[p]) return;
-      FileInQueue(Q.get(), q, C[q], c);
+      Q.Push(c, q);
       C[q] = c;
       L[q] = L[p];
       P[q] = p;

@@ -79,33 +79,40 @@ inline void FileInQueue(Queue *Q, int e, int from, int to) {
     InsertQueue(Q, to, e);
 }
 
-// A first-in first-out bucket queue for costs that only drop, kept as one
-// array per bucket: a move to a lower bucket appends the element there and
-// leaves its old entry behind, skipped when met (its cost no longer names
-// that bucket). Elements come out in the order the linked bucket queue
-// gives them (a move goes to the tail of its new bucket in both), with
+// A first-in first-out bucket queue kept as one array per bucket, for
+// costs filed at or above the bucket being served: filing an element (new,
+// moved, or back after its removal) appends it to its bucket and leaves any
+// older entry behind, skipped when met because it is not the element's
+// latest. Elements come out in the order the linked bucket queue gives
+// them (a move goes to the tail of its new bucket in both), with
 // sequential reads instead of linked ones.
-struct DroppingBuckets {
+struct LazyBuckets {
   std::vector<std::vector<int>> bucket;
   std::vector<size_t> head;
   std::vector<unsigned char> color;  // WHITE, GRAY, BLACK per element
+  std::vector<unsigned> filing;      // per element: the count of its latest filing
+  std::vector<std::vector<unsigned>> stamp;  // per entry: the filing it was
   int current = 0;
 
-  DroppingBuckets(int nbuckets, int nelems)
-      : bucket(nbuckets), head(nbuckets, 0), color(nelems, WHITE) {}
+  LazyBuckets(int nbuckets, int nelems)
+      : bucket(nbuckets), head(nbuckets, 0), color(nelems, WHITE), filing(nelems, 0),
+        stamp(nbuckets) {}
 
   void Push(int b, int e) {
     bucket[b].push_back(e);
+    stamp[b].push_back(++filing[e]);
     color[e] = GRAY;
   }
-  // The next element whose cost (in cost[]) is its bucket, BLACK, or -1.
-  int Pop(const int *cost) {
+  // The next element (BLACK), or -1 when none is left.
+  int Pop() {
     for (const int nb = static_cast<int>(bucket.size()); current < nb; current++) {
-      std::vector<int> &b = bucket[current];
+      const std::vector<int> &b = bucket[current];
+      const std::vector<unsigned> &s = stamp[current];
       size_t &h = head[current];
       while (h < b.size()) {
-        const int e = b[h++];
-        if (color[e] == GRAY && cost[e] == current) {
+        const int e = b[h];
+        const unsigned f = s[h++];
+        if (color[e] == GRAY && filing[e] == f) {
           color[e] = BLACK;
           return e;
         }

@@ -425,11 +425,11 @@ namespace {
 // queue without a label opens the next one; its cost drops to base[p] (0
 // without a base) and the queue's current bucket to that cost, so it conquers
 // its own marker's plateau before anything else.
-void MaxArcLabels(const Image *img, const int *I, int *C, int *L, DroppingBuckets *Q,
+void MaxArcLabels(const Image *img, const int *I, int *C, int *L, LazyBuckets *Q,
                   const int *base, const AdjRel *A) {
   const Neighbours N(img, A);
   int next = 0;
-  for (int p; (p = Q->Pop(C)) != -1;) {
+  for (int p; (p = Q->Pop()) != -1;) {
     if (L[p] == 0) {
       L[p] = ++next;
       C[p] = base ? base[p] : 0;
@@ -462,7 +462,7 @@ std::unique_ptr<Image> WaterFromMarker(Image *img, Image *marker, AdjRel *A, boo
   const int n = static_cast<int>(base.size());
   std::vector<int> C(n);
   auto label = CreateImage(img->ncols, img->nrows);
-  DroppingBuckets Q(mtop + 2, n);
+  LazyBuckets Q(mtop + 2, n);
   for (int p = 0; p < n; p++) {
     C[p] = base[p] + 1;
     Q.Push(C[p], p);
@@ -479,7 +479,7 @@ std::unique_ptr<Image> WaterLabel(Image *img, Image *label, AdjRel *A) {
   const int n = static_cast<int>(img->val.size());
   std::vector<int> C(n, kImageInfinity);
   auto out = CreateImage(img->ncols, img->nrows);
-  DroppingBuckets Q(top + 1, n);
+  LazyBuckets Q(top + 1, n);
   for (int p = 0; p < n; p++)
     if (label->val[p] > 0) {
       out->val[p] = label->val[p];
@@ -499,7 +499,7 @@ std::unique_ptr<Image> WaterBin(Image *img, Image *bin, AdjRel *A) {
   // least 1.
   std::vector<int> I(n), C(n, kImageInfinity);
   auto label = CreateImage(img->ncols, img->nrows);
-  DroppingBuckets Q(std::max(top, 1) + 1, n);
+  LazyBuckets Q(std::max(top, 1) + 1, n);
   for (int p = 0; p < n; p++) {
     if (bin->val[p] > 0) {
       I[p] = 0;
