@@ -56,6 +56,18 @@ int FindRoot(std::vector<int> &parent, int p) {
   return p;
 }
 
+// Joins q's tree to the one a pixel has joined so far (*root, -1 for none),
+// the smaller root winning; *root becomes the joined tree's root.
+void JoinTree(std::vector<int> &parent, int q, int *root) {
+  const int r = FindRoot(parent, q);
+  if (*root < 0) {
+    *root = r;
+  } else if (r != *root) {
+    parent[std::max(r, *root)] = std::min(r, *root);
+    *root = std::min(r, *root);
+  }
+}
+
 // Components of the pixels where member(p) holds, joined over A where
 // joins(p, q) holds, labelled 1, 2, ... in raster order of their first
 // pixel. For a symmetric relation (the usual case) the components are the
@@ -82,14 +94,7 @@ std::unique_ptr<Image> LabelComponents(const Image *img, const AdjRel *A, Member
         // linked to it, the smaller root winning.
         int root = -1;
         auto join = [&](int q) {
-          if (!member(q) || !joins(p, q)) return;
-          int r = FindRoot(parent, q);
-          if (root < 0) {
-            root = r;
-          } else if (r != root) {
-            parent[std::max(r, root)] = std::min(r, root);
-            root = std::min(r, root);
-          }
+          if (member(q) && joins(p, q)) JoinTree(parent, q, &root);
         };
         if (y >= f && x >= f && x < nc - f) {
           for (int i = 0; i < back.n; i++) join(p + back.dp[i]);
@@ -169,15 +174,7 @@ std::unique_ptr<Image> LabelOnes8(const Image *bin) {
       parent[p] = p;
       if (v[p] != 1) continue;
       int root = -1;
-      auto join = [&](int q) {
-        int r = FindRoot(parent, q);
-        if (root < 0) {
-          root = r;
-        } else if (r != root) {
-          parent[std::max(r, root)] = std::min(r, root);
-          root = std::min(r, root);
-        }
-      };
+      auto join = [&](int q) { JoinTree(parent, q, &root); };
       if (one(x, y - 1)) {
         join(p - nc);
       } else {
