@@ -330,7 +330,7 @@ std::unique_ptr<Image> CompMSSkel(AnnImg *aimg) {
           if (d <= 0) continue;  // the pair counts once, on the side of the smaller number
           const long long d2 = length[cp] - d;
           const long long candidate = d <= d2 ? d : -d2;
-          if (std::llabs(candidate) > std::llabs(best) || best == LLONG_MIN) best = candidate;
+          if (best == LLONG_MIN || std::llabs(candidate) > std::llabs(best)) best = candidate;
         } else if (cq > cp) {
           between[p] = 1;
         }
