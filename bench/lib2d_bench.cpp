@@ -153,18 +153,26 @@ std::map<std::string, double> PeerTimes(int n, int h) {
   return t;
 }
 
-// `why`: what bounds our figure, printed when the target is missed.
-void Row(const char *what, double ours, const std::map<std::string, double> &peers,
-         const char *peerKey, const char *peerName, double target, const char *why) {
-  auto it = peers.find(peerKey);
+// One line of the table; `why` (what bounds our figure) is printed under a
+// missed target.
+struct RowSpec {
+  const char *what;
+  double ours;
+  const char *peerKey, *peerName;
+  double target;
+  const char *why;
+};
+
+void Row(const RowSpec &r, const std::map<std::string, double> &peers) {
+  auto it = peers.find(r.peerKey);
   if (it == peers.end()) {
-    printf("%-34s %9.1f ms   %-26s %9s\n", what, ours * 1e3, peerName, "n/a");
+    printf("%-34s %9.1f ms   %-26s %9s\n", r.what, r.ours * 1e3, r.peerName, "n/a");
     return;
   }
-  double ratio = it->second / ours;
-  printf("%-34s %9.1f ms   %-26s %9.1f ms   x%6.2f  target x%.1f %s\n", what, ours * 1e3,
-         peerName, it->second * 1e3, ratio, target, ratio >= target ? "met" : "MISSED");
-  if (ratio < target) printf("    %s\n", why);
+  double ratio = it->second / r.ours;
+  printf("%-34s %9.1f ms   %-26s %9.1f ms   x%6.2f  target x%.1f %s\n", r.what, r.ours * 1e3,
+         r.peerName, it->second * 1e3, ratio, r.target, ratio >= r.target ? "met" : "MISSED");
+  if (ratio < r.target) printf("    %s\n", r.why);
 }
 
 }  // namespace
@@ -207,27 +215,35 @@ int main(int argc, char **argv) {
   remove("/tmp/orvane_lib2d_bench.bin");
   remove("/tmp/orvane_lib2d_bench.mark");
 
-  Row("iftWatershed (Annotate + IFT), 4-n", ift, peers, "watershed_markers", "skimage watershed", 3,
-      "the annotation's three maps are made and filled first (12 bytes a pixel), and every pixel is filed and served once; WaterLabel is the same propagation without them");
-  Row("WaterLabel, 4-n", wl, peers, "watershed_markers", "skimage watershed", 3,
-      "every pixel is filed and served once in cost order: memory bound by one scattered read of its neighbours");
-  Row("WaterGray (minima), 4-n", wg, peers, "watershed_minima", "skimage watershed (minima)", 3,
-      "every pixel enters the queue at its marker level and leaves once: two scattered passes");
-  Row("DistTrans side 0, 8-n", dt, peers, "edt_opencv", "cv2.distanceTransform", 1,
-      "one pass of the displacement propagation over the framed plane, plus its framing and unframing");
-  Row("DistTrans side 0, 8-n", dt, peers, "edt_scipy", "scipy distance_transform_edt", 3,
-      "one pass of the displacement propagation over the framed plane, plus its framing and unframing");
-  Row("LabelBinComp, 8-n", lab, peers, "label", "cv2.connectedComponents", 0.5,
-      "one scan with up to two root searches a pixel and one labelling pass over 32-bit pixels; the peer reads 8-bit pixels and labels several at a time");
-  Row("MedianFilter 3x3", med, peers, "median", "cv2.medianBlur (8-bit)", 0.5,
-      "32-bit pixels, sorted columns shared by three pixels, scalar min and max (the baseline instruction set has no packed 32-bit min); the peer sorts 8-bit or float pixels 16 to 32 at a time");
-  Row("MedianFilter 3x3", med, peers, "median_float", "cv2.medianBlur (float)", 0.5,
-      "32-bit pixels, sorted columns shared by three pixels, scalar min and max (the baseline instruction set has no packed 32-bit min); the peer sorts 8-bit or float pixels 16 to 32 at a time");
-  Row("LinearFilter2 3x3", lin, peers, "linear", "cv2.filter2D (float)", 0.5,
-      "32-bit pixels accumulated in double, nine multiply-adds a pixel at two doubles an instruction at best; the peer filters floats eight at a time");
-  Row("HDomes h=20, 8-n", hd, peers, "hdomes", "skimage reconstruction", 3,
-      "two scans and a wave over the image");
-  Row("HBasins h=20, 8-n", hb, peers, "hbasins", "skimage reconstruction", 3,
-      "two scans and a wave over the image");
+  const char *kPropagation =
+      "one pass of the displacement propagation over the framed plane, plus its framing and unframing";
+  const char *kMedian =
+      "32-bit pixels, sorted columns shared by three pixels, scalar min and max (the baseline "
+      "instruction set has no packed 32-bit min); the peer sorts 8-bit or float pixels 16 to 32 at "
+      "a time";
+  const char *kScans = "two scans and a wave over the image";
+  const RowSpec rows[] = {
+      {"iftWatershed (Annotate + IFT), 4-n", ift, "watershed_markers", "skimage watershed", 3,
+       "the annotation's three maps are made and filled first (12 bytes a pixel), and every pixel "
+       "is filed and served once; WaterLabel is the same propagation without them"},
+      {"WaterLabel, 4-n", wl, "watershed_markers", "skimage watershed", 3,
+       "every pixel is filed and served once in cost order: memory bound by one scattered read of "
+       "its neighbours"},
+      {"WaterGray (minima), 4-n", wg, "watershed_minima", "skimage watershed (minima)", 3,
+       "every pixel enters the queue at its marker level and leaves once: two scattered passes"},
+      {"DistTrans side 0, 8-n", dt, "edt_opencv", "cv2.distanceTransform", 1, kPropagation},
+      {"DistTrans side 0, 8-n", dt, "edt_scipy", "scipy distance_transform_edt", 3, kPropagation},
+      {"LabelBinComp, 8-n", lab, "label", "cv2.connectedComponents", 0.5,
+       "one scan with up to two root searches a pixel and one labelling pass over 32-bit pixels; "
+       "the peer reads 8-bit pixels and labels several at a time"},
+      {"MedianFilter 3x3", med, "median", "cv2.medianBlur (8-bit)", 0.5, kMedian},
+      {"MedianFilter 3x3", med, "median_float", "cv2.medianBlur (float)", 0.5, kMedian},
+      {"LinearFilter2 3x3", lin, "linear", "cv2.filter2D (float)", 0.5,
+       "32-bit pixels accumulated in double, nine multiply-adds a pixel at two doubles an "
+       "instruction at best; the peer filters floats eight at a time"},
+      {"HDomes h=20, 8-n", hd, "hdomes", "skimage reconstruction", 3, kScans},
+      {"HBasins h=20, 8-n", hb, "hbasins", "skimage reconstruction", 3, kScans},
+  };
+  for (const RowSpec &r : rows) Row(r, peers);
   return 0;
 }
