@@ -20,6 +20,7 @@ std::vector<CommandSpec> Segmentation3Commands();
 std::vector<CommandSpec> Radiometric3Commands();
 std::vector<CommandSpec> Mathematics3Commands();
 std::vector<CommandSpec> Analysis3Commands();
+std::vector<CommandSpec> SegmentationCommands();
 std::vector<CommandSpec> AnalysisCommands();
 std::vector<CommandSpec> ShellCommands();
 std::vector<CommandSpec> ShadingCommands();

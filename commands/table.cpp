@@ -12,8 +12,8 @@ const std::vector<CommandSpec> &AllCommands() {
     for (auto module : {IoCommands, SceneCommands, ImageCommands, CImageCommands, CurveCommands,
                         FilteringCommands, RadiometricCommands, PlaneCommands, GeometryCommands,
                         ContextCommands, Segmentation3Commands, Radiometric3Commands,
-                        Mathematics3Commands, Analysis3Commands, AnalysisCommands,
-                        ShellCommands, ShadingCommands,
+                        Mathematics3Commands, Analysis3Commands, SegmentationCommands,
+                        AnalysisCommands, ShellCommands, ShadingCommands,
                         RaycastingCommands, SplattingCommands, GraphicsCommands}) {
       for (CommandSpec &spec : module()) all.push_back(std::move(spec));
     }
@@ -131,4 +131,10 @@ void wrap::SetCharResult(Tcl_Interp *interp, int c) { Et_ResultF(interp, "%c", c
 
 void wrap::SetStringResult(Tcl_Interp *interp, const std::string &s) {
   Tcl_SetObjResult(interp, Tcl_NewStringObj(s.c_str(), static_cast<int>(s.size())));
+}
+
+void wrap::SetIntListResult(Tcl_Interp *interp, const std::vector<int> &v) {
+  Tcl_Obj *list = Tcl_NewListObj(0, nullptr);
+  for (int x : v) Tcl_ListObjAppendElement(interp, list, Tcl_NewIntObj(x));
+  Tcl_SetObjResult(interp, list);
 }

@@ -17,7 +17,7 @@
 // Results: integers and bool "%d", float/double "%f", 8-bit "%c", a new
 // object (std::unique_ptr<T>) a fresh handle, a view into an argument's
 // object (T*) a handle that dies with that argument's, std::string as is,
-// void empty.
+// std::vector<int> a Tcl list of integers, void empty.
 //
 // Hand-made commands ("c_...") are plain functions registered with Hand();
 // the count check and the usage message are still done here, and every C++
@@ -189,6 +189,7 @@ void SetIntResult(Tcl_Interp *interp, long long v);
 void SetDoubleResult(Tcl_Interp *interp, double v);
 void SetCharResult(Tcl_Interp *interp, int c);
 void SetStringResult(Tcl_Interp *interp, const std::string &s);
+void SetIntListResult(Tcl_Interp *interp, const std::vector<int> &v);
 
 template <class R>
 void SetResult(Tcl_Interp *interp, R &&r, const CallState &call) {
@@ -197,6 +198,8 @@ void SetResult(Tcl_Interp *interp, R &&r, const CallState &call) {
     SetObjectResult(interp, std::move(r));
   } else if constexpr (std::is_same_v<T, std::string>) {
     SetStringResult(interp, r);
+  } else if constexpr (std::is_same_v<T, std::vector<int>>) {
+    SetIntListResult(interp, r);
   } else if constexpr (std::is_pointer_v<T>) {
     using O = std::remove_cv_t<std::remove_pointer_t<T>>;
     SetHandleResult(interp, r == nullptr ? 0 : Objects().Borrow<O>(const_cast<O *>(r), call.firstHandle));

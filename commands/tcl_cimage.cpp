@@ -1,5 +1,6 @@
 #include "commands/modules.h"
 #include "core/cimage.h"
+#include "lib2d/filtering.h"
 
 // ColorGradient joins this table with the 2D filters it is built on.
 std::vector<CommandSpec> CImageCommands() {
@@ -16,6 +17,7 @@ std::vector<CommandSpec> CImageCommands() {
       Wrap<&GetBand>("GetBand", {"cimg", "band"}),
       Wrap<&ColorizeImage>("ColorizeImage", {"img", "R", "G", "B"}),
       Wrap<&BlendImages>("BlendImages", {"cimg1", "cimg2", "alpha1", "alpha2"}),
+      Wrap<&ColorGradient>("ColorGradient", {"cimg"}),
       Wrap<&CImageRGBtoYCbCr>("CImageRGBtoYCbCr", {"cimg"}),
   };
 }

@@ -77,20 +77,25 @@ std::unique_ptr<AdjRel> Circular(float r) {
   }
   if (n > 0) SwapDisplacements(adj.get(), &angle, &length, 0, origin);
 
-  // Selection sorts keep the first of equal keys, which fixes the order of
-  // equal angles before the length pass looks at them.
-  for (i = 1; i < n - 1; i++) {
-    int k = i;
-    for (int j = i + 1; j < n; j++)
-      if (angle[j] < angle[k]) k = j;
-    if (k != i) SwapDisplacements(adj.get(), &angle, &length, i, k);
+  // By increasing angle, then by increasing length among equal angles. No
+  // two displacements share both, so this is the order the two selection
+  // passes of the definition give, found in n log n instead of n^2 (a
+  // radius of a few hundred took minutes).
+  std::vector<int> order(n > 0 ? n - 1 : 0);
+  for (i = 1; i < n; i++) order[i - 1] = i;
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    if (angle[a] != angle[b]) return angle[a] < angle[b];
+    if (length[a] != length[b]) return length[a] < length[b];
+    return a < b;
+  });
+  std::vector<int> sdx(n), sdy(n);
+  for (i = 0; i < n; i++) {
+    int from = i == 0 ? 0 : order[i - 1];
+    sdx[i] = adj->dx[from];
+    sdy[i] = adj->dy[from];
   }
-  for (i = 1; i < n - 1; i++) {
-    int k = i;
-    for (int j = i + 1; j < n && angle[j] == angle[i]; j++)
-      if (length[j] < length[k]) k = j;
-    if (k != i) SwapDisplacements(adj.get(), &angle, &length, i, k);
-  }
+  adj->dx = std::move(sdx);
+  adj->dy = std::move(sdy);
   return adj;
 }
 

@@ -1,6 +1,7 @@
 #include "segment/annimg.h"
 
 #include <string>
+#include <utility>
 
 #include "core/common.h"
 #include "segment/annscn.h"
@@ -55,12 +56,20 @@ std::unique_ptr<AnnImg> Annotate(Image *img, const Image *cost, const Image *lab
   return aimg;
 }
 
+std::unique_ptr<AnnImg> AnnotateCopy(const Image *img, const Image *cost, const Image *label) {
+  std::unique_ptr<Image> own = CopyImage(img);
+  std::unique_ptr<AnnImg> aimg = Annotate(own.get(), cost, label);
+  aimg->ownImage = std::move(own);
+  return aimg;
+}
+
 void DeAnnotate(std::unique_ptr<AnnImg> *aimg) {
   if (aimg != nullptr) aimg->reset();
 }
 
 void AddSeed(AnnImg *aimg, int p, int cost, int label, int pred) {
   CheckPixel(aimg->img, p, "AddSeed");
+  CheckPixel(aimg->img, pred, "AddSeed");
   InsertSet(&aimg->seeds, p);
   aimg->cost->val[p] = cost;
   aimg->label->val[p] = label;

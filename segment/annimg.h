@@ -19,6 +19,10 @@ struct AnnImg {
   std::unique_ptr<Image> label;
   std::unique_ptr<Image> pred;   // a root points to itself
   std::unique_ptr<Set> seeds;
+  // Set only when the annotation keeps its own copy of the image (the
+  // script command does, so that freeing the image's handle cannot leave
+  // `img` dangling); `img` then points to it.
+  std::unique_ptr<Image> ownImage;
 };
 
 // pred is every pixel's own index in all modes; cost and label, when given,
@@ -31,10 +35,12 @@ struct AnnImg {
 //     pixel a seed, elsewhere cost 2147483647.
 // Seeds are pushed in pixel order, so they leave the set last pixel first.
 std::unique_ptr<AnnImg> Annotate(Image *img, const Image *cost, const Image *label);
+// The same over a copy of img that the annotation owns.
+std::unique_ptr<AnnImg> AnnotateCopy(const Image *img, const Image *cost, const Image *label);
 void DeAnnotate(std::unique_ptr<AnnImg> *aimg);
 
 // Pushes p as a seed and stores its cost, label and pred (no comparison).
-// Error for a pixel outside the image.
+// Error for a pixel or a predecessor outside the image.
 void AddSeed(AnnImg *aimg, int p, int cost, int label, int pred);
 
 // 0 unless p is a root. Otherwise every pixel of p's tree is reset (cost

@@ -9,7 +9,7 @@ shift || true
 packages=(build-essential cmake pkg-config git
           tcl8.6 tcl8.6-dev tk8.6 tk8.6-dev bwidget libx11-dev
           libgtest-dev googletest
-          python3-numpy python3-scipy python3-vtk9 libvolpack1-dev
+          python3-numpy python3-scipy python3-vtk9 libvolpack1-dev python3-skimage python3-opencv
           xvfb xauth x11-utils xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do

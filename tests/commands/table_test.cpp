@@ -40,6 +40,8 @@ Promised ReadPromised() {
 const std::set<std::string> kAdditions = {
     "Annotate3", "AddSeed3", "AddMark3", "GetCost3", "GetLabel3", "GetPred3", "DeAnnotate3",
     "DestroySet", "BMapNew", "BMapGet", "BMapSet", "BMapDestroy", "CreateBorder", "DestroyBorder",
+    "Circular", "DestroyAdjRel", "Annotate", "AddSeed", "GetCost", "GetLabel", "GetPred",
+    "DeAnnotate",
 };
 
 }  // namespace

@@ -71,12 +71,11 @@ TEST_F(CurveCommandsTest, UsageMessages) {
       {"c_SortCurve", "usage: c_SortCurve <curve>\n"},
       {"c_FreeCurve", "usage: c_FreeCurve <curveref>\n"},
       {"c_FreeCurve3D", "usage: c_FreeCurve3D <curveref>\n"},
-      {"CreateKernel", "usage: CreateKernel <A>\n"},
-      {"GaussianKernel", "usage: GaussianKernel <A> <mean> <stddev>\n"},
-      {"DestroyKernel", "usage: DestroyKernel <K>\n"},
-      {"LinearStretch", "usage: LinearStretch <img> <f1> <f2> <g1> <g2>\n"},
   };
-  std::vector<CommandSpec> specs = CurveTestCommands();
+  // The kernel and stretch commands' usage is checked with the rest of
+  // their modules (lib2d_commands_test).
+  std::vector<CommandSpec> specs = CurveCommands();
+  for (CommandSpec &spec : IoCurveCommands()) specs.push_back(std::move(spec));
   ASSERT_EQ(specs.size(), usage.size());
   for (size_t i = 0; i < usage.size(); i++) {
     EXPECT_STREQ(specs[i].name, usage[i].first) << "table order at " << i;

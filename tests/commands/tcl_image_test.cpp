@@ -56,6 +56,7 @@ const UsageTable kCImageUsage = {
     {"GetBand", "<cimg> <band>"},
     {"ColorizeImage", "<img> <R> <G> <B>"},
     {"BlendImages", "<cimg1> <cimg2> <alpha1> <alpha2>"},
+    {"ColorGradient", "<cimg>"},
     {"CImageRGBtoYCbCr", "<cimg>"},
 };
 

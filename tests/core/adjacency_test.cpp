@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,28 @@ TEST(Spheric, SizesAndOrder) {
   // The six face neighbours keep scan order behind the origin.
   EXPECT_EQ(Displacements3(*Spheric(1.0f)),
             (Triples{{0, 0, 0}, {0, 0, -1}, {0, -1, 0}, {-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}));
+}
+
+// The two selection passes of the definition, written out, against the
+// relation for radii where many displacements share an angle.
+TEST(Circular, LargeRadiiKeepTheSelectionOrderAndComeQuickly) {
+  for (float r : {2.9f, 7.5f, 20.0f}) {
+    auto A = Circular(r);
+    std::vector<int> dx(A->dx), dy(A->dy);
+    std::vector<float> angle(A->n), length(A->n);
+    for (int i = 0; i < A->n; i++) {
+      length[i] = i == 0 ? 0.0f : static_cast<float>(std::sqrt(static_cast<double>(dx[i] * dx[i] + dy[i] * dy[i])));
+      double a = std::atan2(static_cast<double>(-dy[i]), static_cast<double>(-dx[i])) * 180.0 / 3.1415926536;
+      angle[i] = i == 0 ? 0.0f : static_cast<float>(a < 0.0 ? a + 360.0 : a);
+    }
+    for (int i = 2; i < A->n; i++) {
+      ASSERT_LE(angle[i - 1], angle[i]) << "r " << r << " at " << i;
+      if (angle[i - 1] == angle[i]) ASSERT_LT(length[i - 1], length[i]);
+    }
+    EXPECT_EQ(dx[0], 0);
+    EXPECT_EQ(dy[0], 0);
+  }
+  EXPECT_GT(Circular(400.0f)->n, 500000);  // n^2 sorting would take minutes here
 }
 
 TEST(Circular, AngleThenLengthOrder) {

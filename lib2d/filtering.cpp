@@ -1,0 +1,402 @@
+#include "lib2d/filtering.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/common.h"
+#include "core/stretch.h"
+#include "lib2d/mathematics.h"
+#include "lib2d/segmentation.h"
+#include "segment/voxelwise3.h"
+
+// ---- kernels ----
+
+std::unique_ptr<Kernel> MakeKernel(const char *coefs) {
+  const char *s = coefs;
+  auto nextField = [&s]() {
+    while (*s == ' ' || *s == '\t' || *s == '\n') s++;
+    if (*s == ',') s++;
+  };
+  char *end;
+  long w = std::strtol(s, &end, 10);
+  if (end == s) Error("The kernel text has no size", "MakeKernel");
+  s = end;
+  nextField();
+  long h = std::strtol(s, &end, 10);
+  if (end == s) Error("The kernel text has no size", "MakeKernel");
+  s = end;
+  if (w < 1 || h < 1 || w > 4097 || h > 4097)
+    Error("Invalid kernel size " + std::to_string(w) + " x " + std::to_string(h), "MakeKernel");
+  auto A = Box(static_cast<int>(w), static_cast<int>(h));
+  auto K = CreateKernel(A.get());
+  const int n = A->n;
+  std::vector<float> text(n);
+  for (int i = 0; i < n; i++) {
+    nextField();
+    double v = std::strtod(s, &end);
+    if (end == s)
+      Error("The kernel text holds " + std::to_string(i) + " weights, expected " +
+                std::to_string(n),
+            "MakeKernel");
+    s = end;
+    text[i] = static_cast<float>(v);
+  }
+  // The centre stands in the middle of the text but first among the
+  // displacements: the weights before it shift up one place.
+  K->weights[0] = text[n / 2];
+  for (int i = 0; i < n / 2; i++) K->weights[i + 1] = text[i];
+  for (int i = n / 2 + 1; i < n; i++) K->weights[i] = text[i];
+  return K;
+}
+
+static double SquaredLength(const AdjRel *A, int i) {
+  return static_cast<double>(A->dx[i]) * A->dx[i] + static_cast<double>(A->dy[i]) * A->dy[i];
+}
+
+std::unique_ptr<Kernel> LinearKernel(AdjRel *A) {
+  auto K = CreateKernel(A);
+  double dmax = 0.0;
+  for (int i = 0; i < A->n; i++) dmax = std::max(dmax, std::sqrt(SquaredLength(A, i)));
+  for (int i = 0; i < A->n; i++)
+    K->weights[i] = static_cast<float>(1.0 - std::sqrt(SquaredLength(A, i)) / (dmax + 1.0));
+  return K;
+}
+
+std::unique_ptr<Kernel> LaplacianKernel(AdjRel *A, float stddev) {
+  const double s = static_cast<double>(stddev) * stddev;
+  if (!(s > 0.0) || !std::isfinite(s))
+    Error("Invalid standard deviation " + std::to_string(stddev), "LaplacianKernel");
+  auto K = CreateKernel(A);
+  for (int i = 0; i < A->n; i++) {
+    double d2 = SquaredLength(A, i);
+    K->weights[i] = static_cast<float>((s - d2) * std::exp(-d2 / (2.0 * s)) / (s * s));
+  }
+  return K;
+}
+
+static void CheckRadius(float R, const char *func) {
+  if (!(R > 0.0f) || !std::isfinite(R)) Error("Invalid radius " + std::to_string(R), func);
+}
+
+std::unique_ptr<Kernel> CircularGaussianKernel(float R, float s, float f) {
+  CheckRadius(R, "CircularGaussianKernel");
+  auto A = Circular(R);
+  auto K = CreateKernel(A.get());
+  const double r2 = static_cast<double>(R) * R;
+  for (int i = 0; i < A->n; i++)
+    K->weights[i] = static_cast<float>(s * std::exp(-f * SquaredLength(A.get(), i) / r2));
+  return K;
+}
+
+std::unique_ptr<Kernel> EllipticalGaussianKernel(const std::vector<float> &v, float E, float R,
+                                                 float s, float f) {
+  CheckRadius(R, "EllipticalGaussianKernel");
+  if (v.size() < 2) Error("The direction needs two components", "EllipticalGaussianKernel");
+  if (E == 0.0f || !std::isfinite(E))
+    Error("Invalid elongation " + std::to_string(E), "EllipticalGaussianKernel");
+  auto A = Circular(R);
+  auto K = CreateKernel(A.get());
+  const double r2 = static_cast<double>(R) * R;
+  for (int i = 0; i < A->n; i++) {
+    double along = static_cast<double>(v[0]) * -A->dx[i] + static_cast<double>(v[1]) * -A->dy[i];
+    double p = along * along;
+    double e = (SquaredLength(A.get(), i) - p) / E;
+    K->weights[i] = static_cast<float>(s * std::exp(-f * (e * e + p) / r2));
+  }
+  return K;
+}
+
+std::unique_ptr<Kernel> FoldKernel(Kernel *K) {
+  const AdjRel *D = K->displacements.get();
+  auto folded = CreateAdjRel(D->n);
+  for (int i = 0; i < D->n; i++) {
+    folded->dx[i] = -D->dx[D->n - 1 - i];
+    folded->dy[i] = -D->dy[D->n - 1 - i];
+  }
+  auto out = CreateKernel(folded.get());
+  for (int i = 0; i < D->n; i++) out->weights[i] = K->weights[D->n - 1 - i];
+  return out;
+}
+
+// ---- filters ----
+
+namespace {
+
+void CheckKernelFits(const Image *img, const Kernel *K, const char *func) {
+  if (K->width > img->ncols || K->height > img->nrows)
+    Error("A kernel of " + std::to_string(K->width) + " x " + std::to_string(K->height) +
+              " is larger than the image of " + std::to_string(img->ncols) + " x " +
+              std::to_string(img->nrows),
+          func);
+}
+
+// out(x, y) = trunc(sum w(i) img(x + dx(i) - ox, y + dy(i) - oy)) over the
+// entries whose pixel is inside, for an output of W x H. Runs a row at a
+// time, one kernel entry after another, so the inner loop is a plain
+// multiply-add over a stretch of the row without bounds tests.
+std::unique_ptr<Image> Correlate(const Image *img, const Kernel *K, int W, int H, int ox, int oy) {
+  auto out = CreateImage(W, H);
+  const AdjRel *D = K->displacements.get();
+  const int nc = img->ncols, nr = img->nrows;
+  // The input rows a kernel spans, converted to double once each and kept
+  // in a ring while output rows need them: the inner loop is then a plain
+  // double multiply-add the compiler runs several pixels at a time.
+  int lo = 0, hi = 0;
+  for (int i = 0; i < D->n; i++) {
+    lo = std::min(lo, D->dy[i]);
+    hi = std::max(hi, D->dy[i]);
+  }
+  const int span = hi - lo + 1;
+  std::vector<std::vector<double>> ring(span, std::vector<double>(nc));
+  std::vector<int> held(span, -1);
+  auto rowOf = [&](int sy) -> const double * {
+    const int slot = sy % span;
+    if (held[slot] != sy) {
+      const int *src = img->val.data() + img->tbrow[sy];
+      double *dst = ring[slot].data();
+      for (int x = 0; x < nc; x++) dst[x] = src[x];
+      held[slot] = sy;
+    }
+    return ring[slot].data();
+  };
+  std::vector<double> acc(W);
+  for (int y = 0; y < H; y++) {
+    std::fill(acc.begin(), acc.end(), 0.0);
+    for (int i = 0; i < D->n; i++) {
+      const int sy = y + D->dy[i] - oy;
+      if (sy < 0 || sy >= nr) continue;
+      const int shift = D->dx[i] - ox;
+      const int x0 = std::max(0, -shift), x1 = std::min(W, nc - shift);
+      const double w = K->weights[i];
+      const double *row = rowOf(sy);
+      double *a = acc.data();
+      int x = x0;
+      // Four at a time, written out, so that the compiler packs them.
+      for (; x + 4 <= x1; x += 4) {
+        a[x] += w * row[x + shift];
+        a[x + 1] += w * row[x + 1 + shift];
+        a[x + 2] += w * row[x + 2 + shift];
+        a[x + 3] += w * row[x + 3 + shift];
+      }
+      for (; x < x1; x++) a[x] += w * row[x + shift];
+    }
+    int *o = out->val.data() + out->tbrow[y];
+    for (int x = 0; x < W; x++) o[x] = TruncToInt(acc[x]);
+  }
+  return out;
+}
+
+int LargestDx(const AdjRel *A) {
+  int m = 0;
+  for (int i = 0; i < A->n; i++) m = std::max(m, A->dx[i]);
+  return m;
+}
+int LargestDy(const AdjRel *A) {
+  int m = 0;
+  for (int i = 0; i < A->n; i++) m = std::max(m, A->dy[i]);
+  return m;
+}
+
+// The values of p's neighbours under A that lie inside the image.
+struct NeighbourValues {
+  const Image *img;
+  const AdjRel *A;
+  std::vector<int> dp;  // offsets for img's width
+  int frame;
+
+  NeighbourValues(const Image *img_, const AdjRel *A_) : img(img_), A(A_), frame(FrameSize(A_)) {
+    dp.resize(A->n);
+    for (int i = 0; i < A->n; i++) dp[i] = A->dx[i] + img->ncols * A->dy[i];
+  }
+  int Gather(int x, int y, int *v) const {
+    const int p = x + img->tbrow[y];
+    const int *val = img->val.data();
+    int k = 0;
+    if (x >= frame && y >= frame && x < img->ncols - frame && y < img->nrows - frame) {
+      for (int i = 0; i < A->n; i++) v[k++] = val[p + dp[i]];
+    } else {
+      for (int i = 0; i < A->n; i++)
+        if (img->Valid(x + A->dx[i], y + A->dy[i])) v[k++] = val[p + dp[i]];
+    }
+    return k;
+  }
+};
+
+// A 3 x 3 square in any order: the median of nine values is then found
+// from the sorted columns, each column sorted once per row.
+bool IsSquare3(const AdjRel *A) {
+  if (A->n != 9) return false;
+  int seen = 0;
+  for (int i = 0; i < 9; i++) {
+    if (std::abs(A->dx[i]) > 1 || std::abs(A->dy[i]) > 1) return false;
+    seen |= 1 << ((A->dy[i] + 1) * 3 + A->dx[i] + 1);
+  }
+  return seen == 0x1ff;
+}
+
+inline void Sort2(int &a, int &b) {
+  int lo = std::min(a, b), hi = std::max(a, b);
+  a = lo;
+  b = hi;
+}
+
+// Median of the interior of a 3 x 3 filter: columns sorted (lo, mid, hi),
+// then the median is med(max of los, med of mids, min of his).
+void MedianRows3(const Image *img, Image *out) {
+  const int nc = img->ncols, nr = img->nrows;
+  std::vector<int> lo(nc), mid(nc), hi(nc);
+  for (int y = 1; y + 1 < nr; y++) {
+    const int *a = img->val.data() + img->tbrow[y - 1];
+    const int *b = a + nc, *c = b + nc;
+    for (int x = 0; x < nc; x++) {
+      int u = a[x], v = b[x], w = c[x];
+      Sort2(u, v);
+      Sort2(v, w);
+      Sort2(u, v);
+      lo[x] = u;
+      mid[x] = v;
+      hi[x] = w;
+    }
+    int *o = out->val.data() + out->tbrow[y];
+    for (int x = 1; x + 1 < nc; x++) {
+      int l = std::max(std::max(lo[x - 1], lo[x]), lo[x + 1]);
+      int h = std::min(std::min(hi[x - 1], hi[x]), hi[x + 1]);
+      int m0 = mid[x - 1], m1 = mid[x], m2 = mid[x + 1];
+      Sort2(m0, m1);
+      Sort2(m1, m2);
+      Sort2(m0, m1);
+      int m = m1;
+      Sort2(l, m);
+      Sort2(m, h);
+      Sort2(l, m);
+      o[x] = m;
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Image> LinearFilter(Image *img, Kernel *K) {
+  CheckKernelFits(img, K, "LinearFilter");
+  auto F = FoldKernel(K);
+  const AdjRel *D = F->displacements.get();
+  return Correlate(img, F.get(), img->ncols + K->width - 1, img->nrows + K->height - 1,
+                   LargestDx(D), LargestDy(D));
+}
+
+std::unique_ptr<Image> LinearFilter2(Image *img, Kernel *K) {
+  CheckKernelFits(img, K, "LinearFilter2");
+  return Correlate(img, K, img->ncols, img->nrows, 0, 0);
+}
+
+std::unique_ptr<Image> LaplacianBorder(Image *img, Kernel *K) {
+  CheckKernelFits(img, K, "LaplacianBorder");
+  long long L = MaximumValue(img);
+  while (L > 255) L /= 2;
+  L = std::max(L, 0LL);
+  // The full convolution without its frame is the correlation with the
+  // folded kernel.
+  auto F = FoldKernel(K);
+  auto f = Correlate(img, F.get(), img->ncols, img->nrows, 0, 0);
+  auto border = CreateImage(img->ncols, img->nrows);
+  const AdjRel *D = K->displacements.get();
+  for (int y = 0; y < img->nrows; y++)
+    for (int x = 0; x < img->ncols; x++) {
+      if (f->at(x, y) < 0) continue;
+      for (int i = 0; i < D->n; i++) {
+        int qx = x + D->dx[i], qy = y + D->dy[i];
+        if (f->Valid(qx, qy) && f->at(qx, qy) < 0) {
+          border->at(x, y) = 1;
+          break;
+        }
+      }
+    }
+  const int top = MaximumValue(border.get());
+  if (top == 0) return border;
+  return LinearStretch(border.get(), 0, top, 0, static_cast<int>(L));
+}
+
+std::unique_ptr<Image> MedianFilter(Image *img, AdjRel *A) {
+  auto out = CreateImage(img->ncols, img->nrows);
+  NeighbourValues nv(img, A);
+  std::vector<int> v(std::max(A->n, 1));
+  const bool square = IsSquare3(A);
+  if (square) MedianRows3(img, out.get());
+  for (int y = 0; y < img->nrows; y++) {
+    const bool borderRow = y == 0 || y == img->nrows - 1;
+    for (int x = 0; x < img->ncols; x++) {
+      if (square && !borderRow && x != 0 && x != img->ncols - 1) continue;
+      int k = nv.Gather(x, y, v.data());
+      if (k == 0) {
+        out->at(x, y) = img->at(x, y);
+        continue;
+      }
+      std::nth_element(v.begin(), v.begin() + k / 2, v.begin() + k);
+      out->at(x, y) = v[k / 2];
+    }
+  }
+  return out;
+}
+
+std::unique_ptr<Image> ModeFilter(Image *img, AdjRel *A) {
+  auto out = CreateImage(img->ncols, img->nrows);
+  NeighbourValues nv(img, A);
+  std::vector<int> v(std::max(A->n, 1));
+  for (int y = 0; y < img->nrows; y++)
+    for (int x = 0; x < img->ncols; x++) {
+      const int own = img->at(x, y);
+      int k = nv.Gather(x, y, v.data());
+      std::sort(v.begin(), v.begin() + k);
+      int mode = own, modeRun = 0, ownRun = 0;
+      for (int i = 0; i < k;) {
+        int j = i;
+        while (j < k && v[j] == v[i]) j++;
+        if (j - i >= modeRun) {
+          modeRun = j - i;
+          mode = v[i];
+        }
+        if (v[i] == own) ownRun = j - i;
+        i = j;
+      }
+      out->at(x, y) = ownRun == modeRun ? own : mode;
+    }
+  return out;
+}
+
+std::unique_ptr<Image> SobelFilter(Image *img) {
+  auto Kx = MakeKernel("3,3,-1.0,-2.0,-1.0,0.0,0.0,0.0,1.0,2.0,1.0");
+  auto Ky = MakeKernel("3,3,-1.0,0.0,1.0,-2.0,0.0,2.0,-1.0,0.0,1.0");
+  CheckKernelFits(img, Kx.get(), "SobelFilter");
+  auto gx = LinearFilter2(img, Kx.get());
+  auto gy = LinearFilter2(img, Ky.get());
+  return ImageMagnitude(gx.get(), gy.get());
+}
+
+std::unique_ptr<Image> ColorGradient(CImage *cimg) {
+  auto ycbcr = CImageRGBtoYCbCr(cimg);
+  auto gcb = SobelFilter(ycbcr->C[1].get());
+  auto gcr = SobelFilter(ycbcr->C[2].get());
+  auto larger = Or(gcb.get(), gcr.get());
+  return SQRT(larger.get());
+}
+
+std::unique_ptr<Image> ShapeFilter(Image *bin, float perc) {
+  auto objects = CreateImage(bin->ncols, bin->nrows);
+  for (size_t p = 0; p < bin->val.size(); p++) objects->val[p] = bin->val[p] > 0;
+  auto A = Circular(1.5f);
+  auto label = LabelBinComp(objects.get(), A.get());
+  std::vector<long long> area(MaximumValue(label.get()) + 1, 0);
+  for (int l : label->val) area[l]++;
+  long long largest = 0;
+  for (size_t l = 1; l < area.size(); l++) largest = std::max(largest, area[l]);
+  const double least = static_cast<double>(perc) * static_cast<double>(largest) / 100.0;
+  auto out = CreateImage(bin->ncols, bin->nrows);
+  for (size_t p = 0; p < bin->val.size(); p++) {
+    int l = label->val[p];
+    out->val[p] = l > 0 && static_cast<double>(area[l]) >= least;
+  }
+  return out;
+}
