@@ -40,6 +40,7 @@ Promised ReadPromised() {
 const std::set<std::string> kAdditions = {
     "Annotate3", "AddSeed3", "AddMark3", "GetCost3", "GetLabel3", "GetPred3", "DeAnnotate3",
     "DestroySet", "BMapNew", "BMapGet", "BMapSet", "BMapDestroy", "CreateBorder", "DestroyBorder",
+    "c_CommandTable", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
 };
 
 }  // namespace
