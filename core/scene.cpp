@@ -420,6 +420,20 @@ std::unique_ptr<Scene> LinearInterp(Scene *scn, float ndx, float ndy, float ndz)
   for (auto &axis : spacing)
     if (axis[0] != axis[1] && !(axis[0] > 0.0f && axis[1] > 0.0f)) Error(negative, "LinearInterp");
 
+  // Every pass's scene lies within the larger of the old and the new size
+  // on each axis: that box is checked before the first pass allocates.
+  const int sizes[3] = {scn->xsize, scn->ysize, scn->zsize};
+  long long box[3];
+  for (int axis = 0; axis < 3; axis++) {
+    box[axis] = sizes[axis];
+    if (spacing[axis][0] == spacing[axis][1]) continue;
+    const double grown = std::trunc(static_cast<double>(spacing[axis][0]) * (sizes[axis] - 1) /
+                                    spacing[axis][1]) + 1.0;
+    box[axis] = std::max<long long>(
+        box[axis], grown > 4.0e18 ? static_cast<long long>(4e18) : static_cast<long long>(grown));
+  }
+  CheckedVoxelCount(box[0], box[1], box[2], "LinearInterp");
+
   std::unique_ptr<Scene> result;
   const Scene *current = scn;
   for (int axis = 0; axis < 3; axis++) {

@@ -14,6 +14,9 @@
 #   orvanesh sweep.tcl -one {COMMAND ARG ...}
 #       replays one call of a report against fresh objects
 #
+# Sourced with ::sweepLibrary set, it only defines its procedures (the
+# writer tests use its fixtures).
+#
 # It prints the counts (calls, clean errors, accepted, crashes, hangs) and,
 # for each crash or hang, the call and the line that replays it; it exits 1
 # when there was any.
@@ -337,6 +340,8 @@ proc RunCall {call work} {
 }
 
 proc Child {batchFile resultFile work} {
+  # Relative names ("x", "abc") a writer is given land in the work folder.
+  cd $work
   set f [open $batchFile rb]
   set calls [read $f]
   close $f
@@ -474,6 +479,8 @@ proc Main {argv} {
   exit [expr {$n(crashes) + $n(hangs) + $n(faults) > 0}]
 }
 
+# Sourced by other tests for its fixtures only.
+if {![info exists ::sweepLibrary]} {
 switch -- [lindex $argv 0] {
   -child {
     lassign $argv - batchFile resultFile work
@@ -483,6 +490,7 @@ switch -- [lindex $argv 0] {
     set work [file join /tmp orvane_sweep_one_[pid]]
     file mkdir $work
     MakeFiles $work
+    cd $work
     array set F {}
     set free [MakeFixtures $work]
     set cmd [Resolve [lindex $argv 1] $work]
@@ -493,4 +501,5 @@ switch -- [lindex $argv 0] {
     exit 0
   }
   default {Main $argv}
+}
 }
