@@ -136,7 +136,7 @@ proc MakeCalls {commands long count} {
       }
       # Pairs of hostile values at random positions.
       if {[llength $kinds] > 1} {
-        for {set r 0} {$r < 24} {incr r} {lappend calls [RandomCall $c 2]}
+        for {set r 0} {$r < 40} {incr r} {lappend calls [RandomCall $c 2]}
       }
     }
   } else {
