@@ -8,6 +8,7 @@
 template <class T>
 static T *AllocZeroed(int n, const char *func) {
   // A negative count is an absurd request from a caller's arithmetic.
+  if (n >= 0) CheckArrayBytes(n, sizeof(T), "An array", func);
   void *p = n < 0 ? nullptr : calloc(static_cast<size_t>(n), sizeof(T));
   if (p == nullptr) Error("Cannot allocate memory space", func);
   return static_cast<T *>(p);

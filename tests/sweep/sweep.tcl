@@ -201,99 +201,94 @@ proc MakeFiles {work} {
   }
 }
 
-# Makes every fixture into the array F; returns the commands that free them.
-proc MakeFixtures {work} {
-  upvar F F
+# How each fixture is made and freed; %work% is the work folder, %NAME% the
+# handle of fixture NAME (made first). Made only when a call names them.
+set recipes {
+  Scene        {{ReadScene %work%/valid.scn} DestroyScene}
+  Scene:1      {{CreateScene 1 1 1} DestroyScene}
+  Scene:m      {{CreateScene 5 3 2} DestroyScene}
+  label        {{Threshold3 %Scene% 100 200} DestroyScene}
+  alpha        {{CreateAlpha %label%} DestroyScene}
+  Image        {{CreateImage 4 4} DestroyImage}
+  Image:1      {{CreateImage 1 1} DestroyImage}
+  Image:m      {{CreateImage 5 3} DestroyImage}
+  CImage       {{CreateCImage 4 4} DestroyCImage}
+  CImage:1     {{CreateCImage 1 1} DestroyCImage}
+  CImage:m     {{CreateCImage 5 3} DestroyCImage}
+  Curve        {{c_List2Curve {0 0 10 1 100 1 255 0.5}} DestroyCurve}
+  Curve:1      {{c_List2Curve {0 1}} DestroyCurve}
+  Curve:m      {{CreateCurve 300} DestroyCurve}
+  Curve3D      {{c_List2Curve3D {0 0 0 1 1 1 2 2 2}} DestroyCurve3D}
+  Curve3D:1    {{c_List2Curve3D {0 0 0}} DestroyCurve3D}
+  Curve3D:m    {{CreateCurve3D 7} DestroyCurve3D}
+  AdjRel3      {{c_Spheric 1.8} c_FreeAdjRel3}
+  AdjRel3:1    {{c_Spheric 0} c_FreeAdjRel3}
+  AdjRel3:m    {{c_Spheric 3} c_FreeAdjRel3}
+  Context      {{CreateContext %Scene%} DestroyContext}
+  Context:1    {{NewContext 1 1 1} DestroyContext}
+  Context:m    {{NewContext 5 3 2} DestroyContext}
+  Plane        {{CreatePlane %Context%} DestroyPlane}
+  Plane:1      {{CreatePlane %Context:1%} DestroyPlane}
+  Plane:m      {{CreatePlane %Context:m%} DestroyPlane}
+  ZBuffer      {{CreateZBuffer 8 8} DestroyZBuffer}
+  ZBuffer:1    {{CreateZBuffer 1 1} DestroyZBuffer}
+  ZBuffer:m    {{CreateZBuffer 5 3} DestroyZBuffer}
+  FBuffer      {{CreateFBuffer 8 8} DestroyFBuffer}
+  FBuffer:1    {{CreateFBuffer 1 1} DestroyFBuffer}
+  FBuffer:m    {{CreateFBuffer 5 3} DestroyFBuffer}
+  Shell        {{CreateShell %label% %alpha% 1.0} c_FreeShell}
+  Shell:1      {{CreateShell %Scene:1% %Scene:1% 1.0} c_FreeShell}
+  Shell:m      {{CreateBodyShell %Scene% %alpha%} c_FreeShell}
+  AnnScn       {{Annotate3 %Scene%} DeAnnotate3}
+  AnnScn:1     {{Annotate3 %Scene:1%} DeAnnotate3}
+  AnnScn:m     {{Annotate3 %Scene:m%} DeAnnotate3}
+  BMap         {{BMapNew 64} BMapDestroy}
+  BMap:1       {{BMapNew 1} BMapDestroy}
+  BMap:m       {{BMapNew 30} BMapDestroy}
+  BorderList   {{CreateBorder 64} DestroyBorder}
+  BorderList:1 {{CreateBorder 1} DestroyBorder}
+  BorderList:m {{CreateBorder 30} DestroyBorder}
+}
+
+# The fixture named key (made now if need be), or "" when it cannot be had.
+# T:freed is a handle of a T made and freed at once.
+proc Fixture {key work} {
+  global F free recipes
+  if {[info exists F($key)]} {return $F($key)}
+  if {[regexp {^(.*):freed$} $key -> type]} {
+    set h [Fixture $type:1 $work]
+    if {$h eq ""} {set h [Fixture $type $work]}
+    if {$h eq ""} {return ""}
+    # Freed by the free list's own command; the list must not free it again.
+    set at [lsearch -index 1 -exact $free $h]
+    uplevel #0 [lindex $free $at]
+    set free [lreplace $free $at $at]
+    foreach k [array names F] {if {$F($k) eq $h} {unset F($k)}}
+    return [set F($key) $h]
+  }
+  if {![dict exists $recipes $key]} {return ""}
+  lassign [dict get $recipes $key] script freeCmd
+  set script [string map [list %work% $work] $script]
+  foreach {- dep} [regexp -all -inline {%([^%]+)%} $script] {
+    set h [Fixture $dep $work]
+    if {$h eq ""} {return ""}
+    set script [string map [list %$dep% $h] $script]
+  }
+  if {[catch {uplevel #0 $script} h] || $h eq "" || $h == 0} {return ""}
+  lappend free [list $freeCmd $h]
+  return [set F($key) $h]
+}
+
+# Frees every fixture of the call, the latest first.
+proc FreeFixtures {} {
+  global F free
+  foreach f [lreverse $free] {catch {uplevel #0 $f}}
   set free {}
-  set s [ReadScene $work/valid.scn]
-  set F(Scene) $s
-  lappend free [list DestroyScene $s]
-  set F(Scene:1) [CreateScene 1 1 1]
-  lappend free [list DestroyScene $F(Scene:1)]
-  set F(Scene:m) [CreateScene 5 3 2]
-  lappend free [list DestroyScene $F(Scene:m)]
-  set label [Threshold3 $s 100 200]
-  lappend free [list DestroyScene $label]
-  set alpha [CreateAlpha $label]
-  lappend free [list DestroyScene $alpha]
-  foreach {key script freeCmd} [list \
-      Image {CreateImage 4 4} DestroyImage \
-      Image:1 {CreateImage 1 1} DestroyImage \
-      Image:m {CreateImage 5 3} DestroyImage \
-      CImage {CreateCImage 4 4} DestroyCImage \
-      CImage:1 {CreateCImage 1 1} DestroyCImage \
-      CImage:m {CreateCImage 5 3} DestroyCImage \
-      Curve {c_List2Curve {0 0 10 1 100 1 255 0.5}} DestroyCurve \
-      Curve:1 {c_List2Curve {0 1}} DestroyCurve \
-      Curve:m {CreateCurve 300} DestroyCurve \
-      Curve3D {c_List2Curve3D {0 0 0 1 1 1 2 2 2}} DestroyCurve3D \
-      Curve3D:1 {c_List2Curve3D {0 0 0}} DestroyCurve3D \
-      Curve3D:m {CreateCurve3D 7} DestroyCurve3D \
-      AdjRel3 {c_Spheric 1.8} c_FreeAdjRel3 \
-      AdjRel3:1 {c_Spheric 0} c_FreeAdjRel3 \
-      AdjRel3:m {c_Spheric 3} c_FreeAdjRel3 \
-      Context [list CreateContext $s] DestroyContext \
-      Context:1 {NewContext 1 1 1} DestroyContext \
-      Context:m {NewContext 5 3 2} DestroyContext \
-      ZBuffer {CreateZBuffer 8 8} DestroyZBuffer \
-      ZBuffer:1 {CreateZBuffer 1 1} DestroyZBuffer \
-      ZBuffer:m {CreateZBuffer 5 3} DestroyZBuffer \
-      FBuffer {CreateFBuffer 8 8} DestroyFBuffer \
-      FBuffer:1 {CreateFBuffer 1 1} DestroyFBuffer \
-      FBuffer:m {CreateFBuffer 5 3} DestroyFBuffer \
-      Shell [list CreateShell $label $alpha 1.0] c_FreeShell \
-      Shell:1 [list CreateShell $F(Scene:1) $F(Scene:1) 1.0] c_FreeShell \
-      Shell:m [list CreateBodyShell $s $alpha] c_FreeShell \
-      AnnScn [list Annotate3 $s] DeAnnotate3 \
-      AnnScn:1 [list Annotate3 $F(Scene:1)] DeAnnotate3 \
-      AnnScn:m [list Annotate3 $F(Scene:m)] DeAnnotate3 \
-      BMap {BMapNew 64} BMapDestroy \
-      BMap:1 {BMapNew 1} BMapDestroy \
-      BMap:m {BMapNew 30} BMapDestroy \
-      BorderList {CreateBorder 64} DestroyBorder \
-      BorderList:1 {CreateBorder 1} DestroyBorder \
-      BorderList:m {CreateBorder 30} DestroyBorder \
-      ] {
-    if {![catch $script h] && $h != 0} {
-      set F($key) $h
-      if {$freeCmd ne ""} {lappend free [list $freeCmd $h]}
-    }
-  }
-  if {[info exists F(Context)]} {
-    foreach {key cxt} [list Plane $F(Context) Plane:1 $F(Context:1) Plane:m $F(Context:m)] {
-      if {![catch {CreatePlane $cxt} h]} {
-        set F($key) $h
-        lappend free [list DestroyPlane $h]
-      }
-    }
-  }
-  # Freed handles: made and freed at once.
-  foreach {t script freeCmd} {Scene {CreateScene 1 1 1} DestroyScene
-                               Image {CreateImage 1 1} DestroyImage
-                               CImage {CreateCImage 1 1} DestroyCImage
-                               Curve {CreateCurve 1} DestroyCurve
-                               Curve3D {CreateCurve3D 1} DestroyCurve3D
-                               Context {NewContext 1 1 1} DestroyContext
-                               ZBuffer {CreateZBuffer 1 1} DestroyZBuffer
-                               FBuffer {CreateFBuffer 1 1} DestroyFBuffer
-                               AdjRel3 {c_Spheric 1} c_FreeAdjRel3
-                               BMap {BMapNew 1} BMapDestroy
-                               BorderList {CreateBorder 1} DestroyBorder} {
-    set h [eval $script]
-    $freeCmd $h
-    set F($t:freed) $h
-  }
-  if {[info exists F(Shell)]} {
-    set h [CreateShell $label $alpha 1.0]
-    c_FreeShell $h
-    set F(Shell:freed) $h
-  }
-  return $free
+  array unset F
 }
 
 # Replaces the tokens of a call by the fixtures' handles and paths.
 proc Resolve {call work} {
-  upvar F F
   set out {}
   foreach a $call {
     if {[string index $a 0] eq "@"} {
@@ -304,11 +299,10 @@ proc Resolve {call work} {
         set a [set ::chan [open $work/valid.sh rb]]
       } elseif {$key eq "section"} {
         set a [SectionFixture $work]
-      } elseif {[info exists F($key)]} {
-        set a $F($key)
       } else {
+        set a [Fixture $key $work]
         # No fixture of that kind here: a handle never issued.
-        set a 987654321
+        if {$a eq ""} {set a 987654321}
       }
     }
     lappend out $a
@@ -328,14 +322,15 @@ proc SectionFixture {work} {
 
 # Runs one call; "ok" or "error".
 proc RunCall {call work} {
-  set free [uplevel #0 [list MakeFixtures $work]]
-  set cmd [uplevel #0 [list Resolve $call $work]]
+  set cmd [Resolve $call $work]
   set status [catch {uplevel #0 $cmd} result]
-  foreach f $free {catch {uplevel #0 $f}}
+  FreeFixtures
   if {[info exists ::chan]} {catch {close $::chan}; unset ::chan}
   # Files a writer made do not feed the next call.
-  foreach f [glob -nocomplain -directory $work none f x y z abc] {file delete -force $f}
-  MakeFiles $work
+  if {[string match *Write* [lindex $call 0]] || [string match *Write* $call]} {
+    foreach f [glob -nocomplain -directory $work none f x y z abc] {file delete -force $f}
+    MakeFiles $work
+  }
   return [expr {$status ? "error" : "ok"}]
 }
 
@@ -345,7 +340,7 @@ proc Child {batchFile resultFile work} {
   set f [open $batchFile rb]
   set calls [read $f]
   close $f
-  array set ::F {}
+  set ::free {}
   set out [open $resultFile a]
   fconfigure $out -buffering line
   set i 0
@@ -491,8 +486,7 @@ switch -- [lindex $argv 0] {
     file mkdir $work
     MakeFiles $work
     cd $work
-    array set F {}
-    set free [MakeFixtures $work]
+    set free {}
     set cmd [Resolve [lindex $argv 1] $work]
     puts "calling: $cmd"
     set status [catch {uplevel #0 $cmd} result]
