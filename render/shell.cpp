@@ -788,10 +788,16 @@ std::unique_ptr<BodyArray> ReadBody(ByteSource *in, int n) {
   return a;
 }
 
+// The stream is read in chunks before the image is made, so that sizes a
+// short stream cannot back cost no more memory than it holds.
 std::unique_ptr<Image> ReadM(ByteSource *in, int ncols, int nrows) {
   if (nrows < 0 || nrows == INT_MAX) Error("Invalid row count " + std::to_string(nrows), "ReadM");
+  const int n = CheckedVoxelCount(ncols, nrows + 1LL, 1, "ReadM");
+  std::vector<int> values;
+  ReadField<int32_t>(in, n, "ReadM", Grow(&values, "ReadM"),
+                     [&values](int i, int32_t v) { values[i] = v; });
   std::unique_ptr<Image> img = CreateImage(ncols, nrows + 1);
-  ReadIndexImage(in, img.get(), "ReadM");
+  img->val = std::move(values);
   return img;
 }
 

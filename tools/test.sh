@@ -27,6 +27,6 @@ status=0
 (cd "$top/build" && ctest --output-on-failure) || status=1
 export ASAN_OPTIONS=detect_leaks=0
 (cd "$top/build-asan" && ctest --output-on-failure) || status=1
-# The reader fuzz targets, 15 s each (tools/fuzz.sh HOURS*3600 for a long run).
-"$top/tools/fuzz.sh" 15 || status=1
+# The reader fuzz targets, 10 s each (tools/fuzz.sh HOURS*3600 for a long run).
+"$top/tools/fuzz.sh" 10 || status=1
 exit $status
