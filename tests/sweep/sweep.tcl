@@ -409,7 +409,7 @@ proc RunBatch {calls from work limit counts} {
     puts "HANG ([expr {$limit}] s): $call"
   } else {
     incr n(crashes)
-    puts "CRASH: $call"
+    puts "CRASH (child status $code): $call"
     puts [ReadTail $work/stderr.txt]
   }
   puts "  replay: $::shell $::here/sweep.tcl -one '$call'"
