@@ -372,7 +372,7 @@ proc RunBatch {calls from work limit counts} {
   close $f
   file delete $resultFile
   set status [catch {
-    exec timeout -s KILL $limit $::shell $::here/sweep.tcl -child $batchFile $resultFile $work \
+    exec timeout -s KILL $limit $::childShell $::here/sweep.tcl -child $batchFile $resultFile $work \
         >/dev/null 2> $work/stderr.txt
   } msg opts]
   set started -1
@@ -455,6 +455,10 @@ proc Main {argv} {
   if {$work eq ""} {set work [file join /tmp orvane_sweep_[pid]]}
   file delete -force $work
   file mkdir $work
+  # The children run a copy of the shell, so that a rebuild during a long
+  # run does not pass for a crash.
+  set ::childShell [file join $work orvanesh]
+  file copy $::shell $::childShell
   MakeFiles $work
   expr {srand($seed)}
   set commands [ReadTable]
