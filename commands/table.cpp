@@ -1,5 +1,7 @@
 #include "commands/table.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <new>
 
@@ -39,7 +41,8 @@ std::string UsageFormat(std::initializer_list<const char *> params) {
 }
 
 CommandSpec wrap::MakeSpec(const char *name, std::initializer_list<const char *> params,
-                           size_t arity, CommandInvoker invoke) {
+                           size_t arity, CommandInvoker invoke,
+                           std::vector<std::string> kinds) {
   if (params.size() != arity) {
     throw std::logic_error(std::string(name) + ": " + std::to_string(params.size()) +
                            " parameter names for " + std::to_string(arity) + " parameters");
@@ -50,6 +53,7 @@ CommandSpec wrap::MakeSpec(const char *name, std::initializer_list<const char *>
   spec.minArgs = spec.maxArgs = static_cast<int>(arity);
   spec.invoke = invoke;
   spec.params.assign(params.begin(), params.end());
+  spec.kinds = std::move(kinds);
   return spec;
 }
 
@@ -97,8 +101,11 @@ void RegisterCommands(Tcl_Interp *interp, const std::vector<CommandSpec> &specs)
   }
 }
 
+// Numbers beyond the int range saturate at its ends, so that 4294967297
+// is never taken for 1: a size that large then fails as too large.
 long ArgInt(const char *s) {
-  return strtol(s, nullptr, 10);
+  long v = strtol(s, nullptr, 10);
+  return std::clamp<long>(v, INT_MIN, INT_MAX);
 }
 
 double ArgDouble(const char *s) { return strtod(s, nullptr); }

@@ -7,7 +7,8 @@
 //   Wrap<&WriteScene>("WriteScene", {"scn", "filename"}),
 //
 // Conversions follow the command conventions, not Tcl's strictness:
-//   integers    base 10, leading numeric part, no digits -> 0, never an error
+//   integers    base 10, leading numeric part, no digits -> 0, never an error;
+//               beyond the int range, its nearest end
 //   8-bit       the low 8 bits of that integer
 //   float/double  strtod (non-numbers -> 0.0), narrowed for float
 //   const char* passed through
@@ -52,6 +53,10 @@ struct CommandSpec {
   CommandInvoker invoke = nullptr;
   HandMadeFn handMade = nullptr;
   std::vector<std::string> params;  // generated commands: parameter names
+  // Generated commands: what each parameter converts from, for tools that
+  // walk the table: "int", "byte", "real", "string", "list", a handle type's
+  // name ("Scene"), or that name with "!" when the command consumes it.
+  std::vector<std::string> kinds;
   unsigned nullOk = 0;              // bit i: handle parameter i accepts 0
 
   // Lets the named handle parameter be 0 (no object).
@@ -243,14 +248,40 @@ int Invoke(const CommandSpec &spec, Tcl_Interp *interp, int, const char *argv[])
   return Call<F>(spec, interp, argv, std::make_index_sequence<S::kArity>{}, F);
 }
 
+template <class A>
+std::string KindOf() {
+  using D = std::remove_cv_t<std::remove_reference_t<A>>;
+  if constexpr (kIs8Bit<D>) {
+    return "byte";
+  } else if constexpr (std::is_integral_v<D> || std::is_enum_v<D>) {
+    return "int";
+  } else if constexpr (std::is_floating_point_v<D>) {
+    return "real";
+  } else if constexpr (kIsString<D>) {
+    return "string";
+  } else if constexpr (std::is_pointer_v<D> && IsUniquePtr<std::remove_pointer_t<D>>::value) {
+    return std::string(HandleName<typename std::remove_pointer_t<D>::element_type>::value) + "!";
+  } else if constexpr (std::is_pointer_v<D>) {
+    return HandleName<std::remove_cv_t<std::remove_pointer_t<D>>>::value;
+  } else {
+    return "list";
+  }
+}
+
+template <class R, class... A>
+std::vector<std::string> KindsOf(R (*)(A...)) {
+  return {KindOf<A>()...};
+}
+
 CommandSpec MakeSpec(const char *name, std::initializer_list<const char *> params, size_t arity,
-                     CommandInvoker invoke);
+                     CommandInvoker invoke, std::vector<std::string> kinds);
 
 }  // namespace wrap
 
 template <auto F>
 CommandSpec Wrap(const char *name, std::initializer_list<const char *> params) {
-  return wrap::MakeSpec(name, params, wrap::Signature<decltype(F)>::kArity, &wrap::Invoke<F>);
+  return wrap::MakeSpec(name, params, wrap::Signature<decltype(F)>::kArity, &wrap::Invoke<F>,
+                        wrap::KindsOf(F));
 }
 
 // A hand-made command: `usage` is the full format ("usage: %s <r>\n"),

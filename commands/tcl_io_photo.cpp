@@ -21,7 +21,13 @@
 namespace {
 
 // The named photo, or null with "Couldn't find image '<name>'." as result.
-Tk_PhotoHandle FindPhoto(Tcl_Interp *interp, const char *name) {
+// Without Tk loaded (the scripting shell run without -tk) the photo calls
+// would reach Tk's uninitialised tables: the command fails instead.
+Tk_PhotoHandle FindPhoto(Tcl_Interp *interp, const char *command, const char *name) {
+  if (Tcl_PkgPresent(interp, "Tk", nullptr, 0) == nullptr) {
+    Et_ResultF(interp, "%s needs Tk: run with -tk", command);
+    return nullptr;
+  }
   Tk_PhotoHandle photo = Tk_FindPhoto(interp, name);
   if (photo == nullptr) Et_ResultF(interp, "Couldn't find image '%s'.", name);
   return photo;
@@ -30,9 +36,9 @@ Tk_PhotoHandle FindPhoto(Tcl_Interp *interp, const char *name) {
 // Copies the image into the photo in one block: three low bytes per pixel,
 // and, when `background` is given, that colour for pixels whose three bands
 // are all 0.
-int PutCImage(Tcl_Interp *interp, const CImage &img, const char *photoName,
-              const unsigned char *background) {
-  Tk_PhotoHandle photo = FindPhoto(interp, photoName);
+int PutCImage(Tcl_Interp *interp, const char *command, const CImage &img,
+              const char *photoName, const unsigned char *background) {
+  Tk_PhotoHandle photo = FindPhoto(interp, command, photoName);
   if (photo == nullptr) return TCL_ERROR;
   const int ncols = img.ncols(), nrows = img.nrows();
   const int n = ncols * nrows;
@@ -76,15 +82,15 @@ int SetImageCmd(Tcl_Interp *interp, int argc, const char *argv[]) {
       background[i] = static_cast<unsigned char>(static_cast<long long>(ArgDouble(argv[3 + i]) * 255.0));
     }
   }
-  return PutCImage(interp, *ArgObject<CImage>(argv[1]), argv[2], background);
+  return PutCImage(interp, argv[0], *ArgObject<CImage>(argv[1]), argv[2], background);
 }
 
 int WriteImageCmd(Tcl_Interp *interp, int, const char *argv[]) {
-  return PutCImage(interp, *ArgObject<CImage>(argv[1]), argv[2], nullptr);
+  return PutCImage(interp, argv[0], *ArgObject<CImage>(argv[1]), argv[2], nullptr);
 }
 
 int ReadImageCmd(Tcl_Interp *interp, int, const char *argv[]) {
-  Tk_PhotoHandle photo = FindPhoto(interp, argv[1]);
+  Tk_PhotoHandle photo = FindPhoto(interp, argv[0], argv[1]);
   if (photo == nullptr) return TCL_ERROR;
   Tk_PhotoImageBlock block;
   Tk_PhotoGetImage(photo, &block);
@@ -102,7 +108,7 @@ int ReadImageCmd(Tcl_Interp *interp, int, const char *argv[]) {
 }
 
 int AdjustImageCmd(Tcl_Interp *interp, int, const char *argv[]) {
-  Tk_PhotoHandle photo = FindPhoto(interp, argv[1]);
+  Tk_PhotoHandle photo = FindPhoto(interp, argv[0], argv[1]);
   if (photo == nullptr) return TCL_ERROR;
   const LumaStretch stretch = MakeLumaStretch(ArgInt(argv[2]), ArgInt(argv[3]), ArgInt(argv[4]),
                                                ArgInt(argv[5]));
@@ -258,7 +264,7 @@ int SphericCmd(Tcl_Interp *interp, int, const char *argv[]) {
 
 std::vector<CommandSpec> IoPhotoCommands() {
   return {
-      Hand("c_AdjustImage", AdjustImageCmd, "usage: %s <imgname>\n", 5, 5),
+      Hand("c_AdjustImage", AdjustImageCmd, "usage: %s <imgname> <f1> <f2> <g1> <g2>\n", 5, 5),
       Hand("c_ReadImage", ReadImageCmd, "usage: %s <imgname>\n", 1, 1),
       Hand("c_SetImage", SetImageCmd, "usage: %s <imgref> <imgname> ?bg_r bg_g bg_b?\n", 2,
            kAnyCount),

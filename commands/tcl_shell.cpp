@@ -130,6 +130,12 @@ int WriteMCommand(Tcl_Interp *interp, int, const char *argv[]) {
 
 // ---- adapters ----
 
+// Frees a section array that ReadVoxels, ReadList or ReadBody returned.
+template <class A>
+void DestroySectionArray(std::unique_ptr<A> *array) {
+  array->reset();
+}
+
 void DestroyShellCommand(std::unique_ptr<Shell> *shell) {
   ForgetShellScene(shell->get());
   DestroyShell(shell);
@@ -243,6 +249,9 @@ std::vector<CommandSpec> ShellCommands() {
       Hand("ReadList", ReadSectionCommand<ListArray, ReadList>, "usage: %s <fp> <n>\n", 2, 2),
       Hand("ReadBody", ReadSectionCommand<BodyArray, ReadBody>, "usage: %s <fp> <n>\n", 2, 2),
       Hand("ReadM", ReadMCommand, "usage: %s <fp> <ncols> <nrows>\n", 3, 3),
+      Wrap<&DestroySectionArray<VoxelArray>>("DestroyVoxelArray", {"voxel"}),
+      Wrap<&DestroySectionArray<ListArray>>("DestroyListArray", {"list"}),
+      Wrap<&DestroySectionArray<BodyArray>>("DestroyBodyArray", {"body"}),
       Wrap<&WriteShell>("WriteShell", {"shell", "filename"}),
       Wrap<&WriteBodyShell>("WriteBodyShell", {"shell", "filename"}),
       Hand("WriteVoxels", WriteSectionCommand<VoxelArray, WriteVoxels>,

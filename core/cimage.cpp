@@ -47,7 +47,8 @@ LumaStretch MakeLumaStretch(int f1, int f2, int g1, int g2) {
   s.g1 = g1;
   s.g2 = g2;
   s.slope = f1 == f2 ? kMarkerSlope
-                     : static_cast<float>(static_cast<double>(g2 - g1) / (f2 - f1));
+                     : static_cast<float>((static_cast<double>(g2) - g1) /
+                                          (static_cast<double>(f2) - f1));
   return s;
 }
 

@@ -8,8 +8,9 @@
 template <class T>
 static T *AllocZeroed(int n, const char *func) {
   // A negative count is an absurd request from a caller's arithmetic.
+  if (n >= 0) CheckArrayBytes(n, sizeof(T), "An array", func);
   void *p = n < 0 ? nullptr : calloc(static_cast<size_t>(n), sizeof(T));
-  if (p == nullptr) Error("Cannot allocate memory space in", func);
+  if (p == nullptr) Error("Cannot allocate memory space", func);
   return static_cast<T *>(p);
 }
 
@@ -47,12 +48,23 @@ int CheckedVoxelCount(long long nx, long long ny, long long nz, const char *func
           func);
   }
   long double n = static_cast<long double>(nx) * ny * nz;
-  if (n > INT_MAX) {
+  if (n > INT_MAX || n * 4 > kMaxArrayBytes) {
     Error("Size " + std::to_string(nx) + " x " + std::to_string(ny) + " x " + std::to_string(nz) +
               " is too large",
           func);
   }
   return static_cast<int>(nx * ny * nz);
+}
+
+void CheckArrayBytes(long long count, long long elemBytes, const char *what, const char *func) {
+  const long double bytes = static_cast<long double>(count) * elemBytes;
+  if (count < 0 || bytes > kMaxArrayBytes) {
+    char text[64];
+    snprintf(text, sizeof text, "%.0Lf", bytes);
+    Error(std::string(what) + " of " + std::to_string(count) + " elements (" + text +
+              " bytes) is too large",
+          func);
+  }
 }
 
 void KeepFreedImageMemory() {

@@ -43,6 +43,17 @@ void Change(int *a, int *b);
 // benchmarks alike.
 void KeepFreedImageMemory();
 
-// Element count of an nx*ny*nz box, or Error (naming func) when a side is
-// not positive or the product does not fit a 32-bit index.
+// The most one array (a scene, an image, a shell's voxels, a file read
+// whole) may take: a request beyond it fails with its size named instead of
+// asking the system for gigabytes that a damaged file or a mistyped size
+// promised.
+constexpr long long kMaxArrayBytes = 1LL << 31;
+
+// Element count of an nx*ny*nz box of 32-bit values, or Error (naming func)
+// when a side is not positive, the product does not fit a 32-bit index or
+// the box would take more than kMaxArrayBytes.
 int CheckedVoxelCount(long long nx, long long ny, long long nz, const char *func);
+
+// Error (naming func) unless count elements of elemBytes each fit in
+// kMaxArrayBytes; "what" names the array in the message.
+void CheckArrayBytes(long long count, long long elemBytes, const char *what, const char *func);

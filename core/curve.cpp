@@ -1,6 +1,7 @@
 #include "core/curve.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -26,12 +27,13 @@ static std::string Number(double v) {
 template <class C>
 static void ResizeCurve(C *curve, int n, const char *func) {
   if (n < 0) Error("Invalid number of points " + std::to_string(n), func);
+  CheckArrayBytes(n, (std::is_same_v<C, Curve3D> ? 3 : 2) * sizeof(double), "A curve", func);
   try {
     curve->X.assign(n, 0.0);
     curve->Y.assign(n, 0.0);
     if constexpr (std::is_same_v<C, Curve3D>) curve->Z.assign(n, 0.0);
   } catch (const std::bad_alloc &) {
-    Error("Cannot allocate memory space in", func);
+    Error("Cannot allocate memory space", func);
   }
   curve->n = n;
 }
@@ -77,8 +79,13 @@ std::unique_ptr<Curve> ReadCurve(const char *filename) {
   errno = 0;
   long count = strtol(s, &end, 10);
   if (end == s) Error(where + "no point count", func);
-  if (errno == ERANGE || count < 0 || count > kMaxSampledPoints)
-    Error(where + "invalid point count " + std::string(s, end - s), func);
+  // The count ends at a blank: "0x10" or "16abc" is no count, not 0 or 16.
+  const bool ended = *end == '\0' || isspace(static_cast<unsigned char>(*end));
+  if (errno == ERANGE || count < 0 || count > kMaxSampledPoints || !ended) {
+    const char *word = end;
+    while (*word != '\0' && !isspace(static_cast<unsigned char>(*word))) ++word;
+    Error(where + "invalid point count " + std::string(s, word - s), func);
+  }
   s = end;
 
   // Read before allocating: a count the file cannot back must not cost

@@ -140,15 +140,17 @@ std::unique_ptr<Image> ReadImage(const char *filename) {
   std::string magic = in.Word();
   if (magic != "P5" && magic != "P2") Error("Input image must be P2 or P5", "ReadImage");
   in.SkipBlanks();
-  int ncols = 0, nrows = 0, maxval = 0;
+  // Read wide, so that a width of 4294967297 is refused, not taken for 1.
+  long long wide[2] = {0, 0}, maxval = 0;
   std::string sizeLine = in.HeaderLine("size");
-  if (sscanf(sizeLine.c_str(), "%d %d", &ncols, &nrows) != 2) {
+  if (sscanf(sizeLine.c_str(), "%lld %lld", &wide[0], &wide[1]) != 2) {
     Error(std::string("Invalid size line \"") + sizeLine + "\" in image file " + filename,
           "ReadImage");
   }
-  CheckedVoxelCount(ncols, nrows, 1, "ReadImage");
+  CheckedVoxelCount(wide[0], wide[1], 1, "ReadImage");
+  const int ncols = static_cast<int>(wide[0]), nrows = static_cast<int>(wide[1]);
   std::string maxLine = in.HeaderLine("maximum value");
-  if (sscanf(maxLine.c_str(), "%d", &maxval) != 1) {
+  if (sscanf(maxLine.c_str(), "%lld", &maxval) != 1) {
     Error(std::string("Invalid maximum value line \"") + maxLine + "\" in image file " + filename,
           "ReadImage");
   }
@@ -350,7 +352,9 @@ void PaintCircle(Image *img, int center, float radius, int value) {
   CheckAddress(img, center, "Pixel address", "PaintCircle");
   const int cx = center % img->ncols, cy = center / img->ncols;
   const double r2d = std::trunc(static_cast<double>(radius) * radius);
-  // The disc cannot reach further than the image in any direction.
+  // The disc cannot reach further than the image in any direction; a NaN
+  // radius holds no pixel.
+  if (std::isnan(r2d)) return;
   const long long r2 = static_cast<long long>(std::min(r2d, 4.0e18));
   const long long reach = static_cast<long long>(std::sqrt(static_cast<double>(r2))) + 1;
   const int y0 = static_cast<int>(std::max<long long>(0, cy - reach));

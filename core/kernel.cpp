@@ -13,7 +13,7 @@ std::unique_ptr<Kernel> CreateKernel(AdjRel *A) {
   try {
     K->weights.assign(A->n, 0.0f);
   } catch (const std::bad_alloc &) {
-    Error("Cannot allocate memory space in", "CreateKernel");
+    Error("Cannot allocate memory space", "CreateKernel");
   }
   if (A->n == 0) {
     K->width = K->height = 2;

@@ -13,7 +13,7 @@ static std::unique_ptr<Plane> NewPlane() {
   try {
     return std::make_unique<Plane>();
   } catch (const std::bad_alloc &) {
-    Error("Cannot allocate memory space in", "CreatePlane");
+    Error("Cannot allocate memory space", "CreatePlane");
   }
 }
 

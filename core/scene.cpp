@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 #include "core/adjacency3.h"
@@ -17,14 +18,6 @@
 namespace {
 
 constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
-
-// Format errors carry their own message, on standard error as on the
-// command's result.
-[[noreturn]] void FormatError(const std::string &msg) {
-  fprintf(stderr, "%s\n", msg.c_str());
-  fflush(stderr);
-  throw FatalError(msg);
-}
 
 // A scene for an operation whose size comes from arithmetic on another's:
 // sizes are checked (and reported) under the operation's own name.
@@ -129,7 +122,7 @@ static const int kBlockVoxels = 1 << 18;
 std::unique_ptr<Scene> ReadScene(const char *filename) {
   const char *func = "ReadScene";
   FILE *fp = fopen(filename, "rb");
-  if (fp == nullptr) Error("Cannot open file", func);
+  if (fp == nullptr) Error(std::string("Cannot open file ") + filename, func);
   struct Closer {
     FILE *fp;
     ~Closer() { fclose(fp); }
@@ -137,7 +130,7 @@ std::unique_ptr<Scene> ReadScene(const char *filename) {
 
   char word[64] = "";
   if (fscanf(fp, "%63s", word) != 1 || strcmp(word, "SCN") != 0)
-    FormatError("Input scene must be SCN");
+    Error("Input scene must be SCN", func);
   std::string file(filename);
   long long nx, ny, nz;
   if (fscanf(fp, "%lld %lld %lld", &nx, &ny, &nz) != 3)
@@ -151,6 +144,13 @@ std::unique_ptr<Scene> ReadScene(const char *filename) {
   float dx, dy, dz;
   if (fscanf(fp, "%f %f %f", &dx, &dy, &dz) != 3)
     Error(file + ": malformed SCN header (expected three voxel sizes)", func);
+  for (float d : {dx, dy, dz}) {
+    if (!(d > 0.0f) || !std::isfinite(d)) {
+      Error(file + ": invalid voxel size " + std::to_string(dx) + " x " + std::to_string(dy) +
+                " x " + std::to_string(dz),
+            func);
+    }
+  }
   int bits;
   if (fscanf(fp, "%d", &bits) != 1) Error(file + ": malformed SCN header (expected the bit count)", func);
   fgetc(fp);  // the one newline that ends the header
@@ -165,9 +165,28 @@ std::unique_ptr<Scene> ReadScene(const char *filename) {
   };
   struct stat st;
   long offset = ftell(fp);
-  if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode) && offset >= 0 &&
-      st.st_size - offset < expected) {
+  const bool regular = fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode) && offset >= 0;
+  if (regular && st.st_size - offset < expected) {
     truncated(std::max<long long>(0, st.st_size - offset));
+  }
+  // A stream (a pipe) has no length to check: its voxel data is read in
+  // chunks first, so a header promising gigabytes costs only what the
+  // stream really sends.
+  std::vector<unsigned char> staged;
+  if (!regular) {
+    const size_t chunk = 1 << 20;
+    while (static_cast<long long>(staged.size()) < expected) {
+      const size_t old = staged.size();
+      const size_t want = std::min<size_t>(chunk, static_cast<size_t>(expected) - old);
+      staged.resize(old + want);
+      const size_t got = fread(staged.data() + old, 1, want, fp);
+      staged.resize(old + got);
+      if (got != want) truncated(static_cast<long long>(staged.size()));
+    }
+    FILE *memory = fmemopen(staged.data(), staged.size(), "rb");
+    if (memory == nullptr) Error("Cannot allocate memory space", func);
+    fclose(closer.fp);
+    closer.fp = fp = memory;
   }
 
   auto scn = CreateScene(static_cast<int>(nx), static_cast<int>(ny), static_cast<int>(nz));
@@ -214,7 +233,7 @@ std::unique_ptr<Scene> ReadScene(const char *filename) {
 }
 
 void WriteScene(Scene *scn, const char *filename) {
-  AtomicWriter out(filename, "WriteScene", "Cannot open file");
+  AtomicWriter out(filename, "WriteScene", std::string("Cannot open file ") + filename);
   out.Printf("SCN\n%d %d %d\n%f %f %f\n", scn->xsize, scn->ysize, scn->zsize, scn->dx, scn->dy,
              scn->dz);
   int n = scn->VoxelCount();
@@ -392,14 +411,28 @@ std::unique_ptr<Scene> LinearInterp(Scene *scn, float ndx, float ndy, float ndz)
   if (ndx == 0.0f || ndy == 0.0f || ndz == 0.0f) {
     float smallest = 2147483648.0f;
     smallest = std::min({smallest, scn->dx, scn->dy, scn->dz});
-    if (!(smallest > 0.0f)) FormatError(negative);
+    if (!(smallest > 0.0f)) Error(negative, "LinearInterp");
     ndx = ndy = ndz = smallest;
   }
   if (ndx == scn->dx && ndy == scn->dy && ndz == scn->dz) return CopyScene(scn);
   // Every pass divides by both spacings of its axis.
   float spacing[3][2] = {{scn->dx, ndx}, {scn->dy, ndy}, {scn->dz, ndz}};
   for (auto &axis : spacing)
-    if (axis[0] != axis[1] && !(axis[0] > 0.0f && axis[1] > 0.0f)) FormatError(negative);
+    if (axis[0] != axis[1] && !(axis[0] > 0.0f && axis[1] > 0.0f)) Error(negative, "LinearInterp");
+
+  // Every pass's scene lies within the larger of the old and the new size
+  // on each axis: that box is checked before the first pass allocates.
+  const int sizes[3] = {scn->xsize, scn->ysize, scn->zsize};
+  long long box[3];
+  for (int axis = 0; axis < 3; axis++) {
+    box[axis] = sizes[axis];
+    if (spacing[axis][0] == spacing[axis][1]) continue;
+    const double grown = std::trunc(static_cast<double>(spacing[axis][0]) * (sizes[axis] - 1) /
+                                    spacing[axis][1]) + 1.0;
+    box[axis] = std::max<long long>(
+        box[axis], grown > 4.0e18 ? static_cast<long long>(4e18) : static_cast<long long>(grown));
+  }
+  CheckedVoxelCount(box[0], box[1], box[2], "LinearInterp");
 
   std::unique_ptr<Scene> result;
   const Scene *current = scn;

@@ -62,7 +62,8 @@ void BMapRangeError(const BMap *b, int n, const char *func) {
 }
 
 std::unique_ptr<BorderList> CreateBorder(int n) {
-  if (n < 0) Error("Cannot allocate memory space", "CreateBorder");
+  if (n < 0) Error("Invalid border list size " + std::to_string(n), "CreateBorder");
+  CheckArrayBytes(n, sizeof(BorderList::link[0]), "A border list", "CreateBorder");
   auto B = std::make_unique<BorderList>();
   try {
     B->link.resize(n);

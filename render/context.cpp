@@ -23,7 +23,7 @@ std::unique_ptr<Context> NewContext(int xsize, int ysize, int zsize) {
   try {
     cxt = std::make_unique<Context>();
   } catch (const std::bad_alloc &) {
-    Error("Cannot allocate memory space in", "CreateContext");
+    Error("Cannot allocate memory space", "CreateContext");
   }
   cxt->xsize = xsize;
   cxt->ysize = ysize;
@@ -261,7 +261,7 @@ static void SizeBuffer(Buffer *buffer, int ncols, int nrows, const char *func) {
       buffer->val.assign(n, 0.0f);
     }
   } catch (const std::bad_alloc &) {
-    Error("Cannot allocate memory space in", func);
+    Error("Cannot allocate memory space", func);
   }
 }
 

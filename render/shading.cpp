@@ -249,10 +249,7 @@ static std::unique_ptr<Image> ShadeZBuffer(const Context *cxt, const char *func,
     if (c < -0.00001) c = 0.0;
     const double s = 2.0 * c * c - 1.0;
     double spec = 0.0;
-    if (s >= 0.0) {
-      spec = 1.0;
-      for (int i = 0; i < o.ns; i++) spec *= s;
-    }
+    if (s >= 0.0) spec = SpecularPower(s, o.ns);
     const double I = (dmax - zb.dist[p]) * k * (c * o.diff + spec * o.spec) + 255.0 * o.amb;
     img->val[p] = static_cast<int>(std::clamp(std::round(I), 0.0, 255.0));
   }

@@ -515,9 +515,7 @@ int ShellNObjects(Shell *shell) {
 }
 
 static std::unique_ptr<Curve> CountingCurve(long long points, const char *func) {
-  if (points > INT_MAX) {
-    Error("A histogram of " + std::to_string(points) + " points is too large", func);
-  }
+  CheckArrayBytes(points, 2 * sizeof(double), "A histogram", func);
   std::unique_ptr<Curve> curve = CreateCurve(static_cast<int>(points));
   for (int k = 0; k < curve->n; k++) {
     curve->X[k] = k;
@@ -790,10 +788,16 @@ std::unique_ptr<BodyArray> ReadBody(ByteSource *in, int n) {
   return a;
 }
 
+// The stream is read in chunks before the image is made, so that sizes a
+// short stream cannot back cost no more memory than it holds.
 std::unique_ptr<Image> ReadM(ByteSource *in, int ncols, int nrows) {
   if (nrows < 0 || nrows == INT_MAX) Error("Invalid row count " + std::to_string(nrows), "ReadM");
+  const int n = CheckedVoxelCount(ncols, nrows + 1LL, 1, "ReadM");
+  std::vector<int> values;
+  ReadField<int32_t>(in, n, "ReadM", Grow(&values, "ReadM"),
+                     [&values](int i, int32_t v) { values[i] = v; });
   std::unique_ptr<Image> img = CreateImage(ncols, nrows + 1);
-  ReadIndexImage(in, img.get(), "ReadM");
+  img->val = std::move(values);
   return img;
 }
 
@@ -927,15 +931,22 @@ void CheckShell(const Shell *s, const char *path, const char *func) {
 
 std::unique_ptr<Shell> ReadShellFile(const char *path, bool body, const char *func) {
   std::unique_ptr<FILE, FileCloser> file(fopen(path, "rb"));
-  if (!file) Error("Cannot open file", func);
+  if (!file) Error(std::string("Cannot open file ") + path, func);
   FILE *fp = file.get();
   char word[64];
-  int xsize, ysize, zsize, n;
+  // Sizes and count are read wide: a damaged "4294967297" is refused, not
+  // taken for 1.
+  long long wide[4];
   float dx, dy, dz;
   if (fscanf(fp, "%63s", word) != 1) BadFile(path, "not a shell file (no header)", func);
-  if (fscanf(fp, "%d %d %d", &xsize, &ysize, &zsize) != 3) BadFile(path, "malformed header (expected three sizes)", func);
+  if (fscanf(fp, "%lld %lld %lld", &wide[0], &wide[1], &wide[2]) != 3) BadFile(path, "malformed header (expected three sizes)", func);
   if (fscanf(fp, "%f %f %f", &dx, &dy, &dz) != 3) BadFile(path, "malformed header (expected three voxel sizes)", func);
-  if (fscanf(fp, "%d", &n) != 1) BadFile(path, "malformed header (expected the voxel count)", func);
+  if (fscanf(fp, "%lld", &wide[3]) != 1) BadFile(path, "malformed header (expected the voxel count)", func);
+  for (long long v : wide) {
+    if (v < INT_MIN || v > INT_MAX) BadFile(path, "impossible size or count " + std::to_string(v), func);
+  }
+  const int xsize = static_cast<int>(wide[0]), ysize = static_cast<int>(wide[1]),
+            zsize = static_cast<int>(wide[2]), n = static_cast<int>(wide[3]);
   for (int c;;) {
     c = fgetc(fp);
     if (c == '\n') break;
@@ -951,6 +962,7 @@ std::unique_ptr<Shell> ReadShellFile(const char *path, bool body, const char *fu
   if (volume > INT_MAX || mzy > INT_MAX || mxz > INT_MAX) {
     BadFile(path, "impossible size " + SizeText(xsize, ysize, zsize), func);
   }
+  // 0 is a shell's "no voxel size given" (NewShell's), so it is kept.
   if (!std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(dz) || dx < 0.0f || dy < 0.0f ||
       dz < 0.0f) {
     BadFile(path, "impossible voxel size", func);
@@ -985,7 +997,7 @@ std::unique_ptr<Shell> ReadShellFile(const char *path, bool body, const char *fu
 
 void WriteShellFile(const Shell *shell, const char *path, bool body, const char *func) {
   if (body && !IsBodyShell(shell)) Error("The shell has no body", func);
-  AtomicWriter w(path, func, "Cannot open file");
+  AtomicWriter w(path, func, std::string("Cannot open file ") + path);
   w.Printf("SH\n%d %d %d\n%f %f %f\n%d\n", shell->xsize, shell->ysize, shell->zsize, shell->dx,
            shell->dy, shell->dz, shell->nvoxels);
   WriterSink out(&w);

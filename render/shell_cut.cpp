@@ -8,6 +8,7 @@
 #include "render/shell_cut.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -715,7 +716,10 @@ static bool PlaneVoxel(const Context *cxt, int c, int r, float dist, int pos[3])
   for (int a = 0; a < 3; a++) {
     const double m = cxt->inverseRotation[a][0] * in[0] + cxt->inverseRotation[a][1] * in[1] +
                      cxt->inverseRotation[a][2] * in[2];
-    pos[a] = TruncatedInt(m) + centre[a];
+    // A plane moved to infinity puts the depth, and m, out of any range:
+    // the saturated position is outside the clip box, not an overflow.
+    const long long q = static_cast<long long>(TruncatedInt(m)) + centre[a];
+    pos[a] = static_cast<int>(std::clamp<long long>(q, -1, INT_MAX));
   }
   return pos[0] >= cxt->xmin && pos[0] <= cxt->xmax && pos[1] >= cxt->ymin &&
          pos[1] <= cxt->ymax && pos[2] >= cxt->zmin && pos[2] <= cxt->zmax;

@@ -252,9 +252,7 @@ inline double PhongOf(const ObjectAppearance &o, double c) {
   const double r = 2.0 * c * c - 1.0;
   double spec = 0.0;
   if (r >= 0.0) {
-    double rn = 1.0;
-    for (int n = 0; n < o.ns; n++) rn *= r;
-    spec = o.spec * rn;
+    spec = o.spec * SpecularPower(r, o.ns);
   }
   return o.diff * c + spec;
 }

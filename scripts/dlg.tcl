@@ -355,7 +355,7 @@ proc App::dlg::shape_based_interp {name idx idy idz} {
       c_FreeScene $bin
     }
   } message]
-  c_FreeAdjRel $A
+  DestroyAdjRel $A
   catch {destroy .prgdlg}
   set App::prgind 0
   if {$status == 1} {

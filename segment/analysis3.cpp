@@ -252,10 +252,7 @@ std::unique_ptr<Scene> ShapeBasedInterp(Scene *scn, float ndx, float ndy, float 
   if (scn->dx == 0.0f && scn->dy == 0.0f && scn->dz == 0.0f) scn->dx = scn->dy = scn->dz = 1.0f;
   if (ndx == 0.0f || ndy == 0.0f || ndz == 0.0f) {
     float smallest = std::min({2147483648.0f, scn->dx, scn->dy, scn->dz});
-    if (!(smallest > 0.0f)) {
-      fprintf(stderr, "Voxel distance can not be negative.\n");
-      throw FatalError("Voxel distance can not be negative.");
-    }
+    if (!(smallest > 0.0f)) Error("Voxel distance can not be negative.", "ShapeBasedInterp");
     ndx = ndy = ndz = smallest;
   }
   if (ndx == scn->dx && ndy == scn->dy && ndz == scn->dz) return CopyScene(scn);
@@ -263,10 +260,8 @@ std::unique_ptr<Scene> ShapeBasedInterp(Scene *scn, float ndx, float ndy, float 
   const int sizes[3] = {scn->xsize, scn->ysize, scn->zsize};
   int out[3];
   for (int a = 0; a < 3; a++) {
-    if (from[a] != to[a] && !(from[a] > 0.0f && to[a] > 0.0f)) {
-      fprintf(stderr, "Voxel distance can not be negative.\n");
-      throw FatalError("Voxel distance can not be negative.");
-    }
+    if (from[a] != to[a] && !(from[a] > 0.0f && to[a] > 0.0f))
+      Error("Voxel distance can not be negative.", "ShapeBasedInterp");
     out[a] = from[a] == to[a] ? sizes[a] : ResampledSize(sizes[a], from[a], to[a], "ShapeBasedInterp");
   }
   CheckedVoxelCount(out[0], out[1], out[2], "ShapeBasedInterp");

@@ -42,6 +42,7 @@ const std::set<std::string> kAdditions = {
     "DestroySet", "BMapNew", "BMapGet", "BMapSet", "BMapDestroy", "CreateBorder", "DestroyBorder",
     "Circular", "DestroyAdjRel", "Annotate", "AddSeed", "GetCost", "GetLabel", "GetPred",
     "DeAnnotate",
+    "c_CommandTable", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
 };
 
 }  // namespace
@@ -76,4 +77,18 @@ TEST(CommandNames, ModulesKeepThePromisedOrder) {
     }
     lastRankOfModule[module] = it->second;
   }
+}
+
+// The kinds the sweep reads from the table follow each parameter's C++ type.
+TEST(CommandTable, ParameterKindsFollowTheSignature) {
+  std::map<std::string, std::vector<std::string>> kinds;
+  for (const CommandSpec &spec : AllCommands()) kinds[spec.name] = spec.kinds;
+  EXPECT_EQ(kinds["LinearInterp"], (std::vector<std::string>{"Scene", "real", "real", "real"}));
+  EXPECT_EQ(kinds["DestroyScene"], (std::vector<std::string>{"Scene!"}));
+  EXPECT_EQ(kinds["ClipPlane"], (std::vector<std::string>{"Context", "byte"}));
+  EXPECT_EQ(kinds["GetLinePoints"], (std::vector<std::string>{"list", "list"}));
+  EXPECT_EQ(kinds["WriteScene"], (std::vector<std::string>{"Scene", "string"}));
+  EXPECT_EQ(kinds["SetPhong"],
+            (std::vector<std::string>{"Context", "int", "real", "real", "real", "int"}));
+  EXPECT_TRUE(kinds["c_GetSceneValue"].empty());  // hand-made: named by the usage text
 }

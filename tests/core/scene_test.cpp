@@ -160,9 +160,9 @@ TEST(SceneFile, MalformedHeadersFail) {
     WriteBytes(path, bytes);
     return FailureOf([&] { ReadScene(path.c_str()); });
   };
-  EXPECT_EQ(failure("SCNX\n1 1 1\n1 1 1\n8\n\x01"), "Input scene must be SCN");
-  EXPECT_EQ(failure("P5\n1 1\n255\n\x01"), "Input scene must be SCN");
-  EXPECT_EQ(failure(""), "Input scene must be SCN");
+  EXPECT_EQ(failure("SCNX\n1 1 1\n1 1 1\n8\n\x01"), "Error:Input scene must be SCN in ReadScene");
+  EXPECT_EQ(failure("P5\n1 1\n255\n\x01"), "Error:Input scene must be SCN in ReadScene");
+  EXPECT_EQ(failure(""), "Error:Input scene must be SCN in ReadScene");
   EXPECT_EQ(failure("SCN\n4 0 4\n1 1 1\n8\n"),
             "Error:" + path + ": invalid scene size 4 x 0 x 4 in ReadScene");
   EXPECT_EQ(failure("SCN\n-3 4 4\n1 1 1\n8\n"),
@@ -176,7 +176,7 @@ TEST(SceneFile, MalformedHeadersFail) {
   EXPECT_EQ(failure("SCN\n1 1 1\n1 1 1\n"),
             "Error:" + path + ": malformed SCN header (expected the bit count) in ReadScene");
   EXPECT_EQ(FailureOf([&] { ReadScene(dir.File("missing.scn").c_str()); }),
-            "Error:Cannot open file in ReadScene");
+            "Error:Cannot open file " + dir.File("missing.scn") + " in ReadScene");
 }
 
 TEST(SceneFile, TruncatedVoxelDataFails) {
@@ -196,8 +196,8 @@ TEST(SceneFile, TruncatedVoxelDataFails) {
             "Error:" + path + ": expected 48 bytes of voxel data, found 0 in ReadScene");
   testing::internal::GetCapturedStdout();
   // A header promising far more than the file holds fails before allocating.
-  EXPECT_EQ(failure("SCN\n2000 2000 500\n1 1 1\n16\n\x01\x02"),
-            "Error:" + path + ": expected 4000000000 bytes of voxel data, found 2 in ReadScene");
+  EXPECT_EQ(failure("SCN\n1000 1000 500\n1 1 1\n16\n\x01\x02"),
+            "Error:" + path + ": expected 1000000000 bytes of voxel data, found 2 in ReadScene");
   // Exactly enough is fine, and bytes after the voxels are ignored.
   WriteBytes(path, "SCN\n3 2 2\n1 1 1\n8\n" + std::string(12, '\x02') + "tail");
   EXPECT_EQ(ReadScene(path.c_str())->data, std::vector<int>(12, 2));
@@ -248,11 +248,11 @@ TEST(SceneFile, UnwritableDirectoryKeepsTheOldFile) {
   WriteBytes(path, "old contents");
   auto scn = CreateScene(2, 2, 2);
   EXPECT_EQ(FailureOf([&] { WriteScene(scn.get(), dir.File("none/x.scn").c_str()); }),
-            "Error:Cannot open file in WriteScene");
+            "Error:Cannot open file " + dir.File("none/x.scn") + " in WriteScene");
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   chmod(dir.path().c_str(), 0555);
   EXPECT_EQ(FailureOf([&] { WriteScene(scn.get(), path.c_str()); }),
-            "Error:Cannot open file in WriteScene");
+            "Error:Cannot open file " + path + " in WriteScene");
   EXPECT_EQ(ReadBytes(path), "old contents");
 }
 
@@ -430,10 +430,10 @@ TEST(SceneInterp, ZeroSizesAndSpecialCases) {
   EXPECT_EQ(unit->data, scn->data);
   // Non-positive sizes fail.
   EXPECT_EQ(FailureOf([&] { LinearInterp(scn.get(), -1.0f, 1.0f, 1.0f); }),
-            "Voxel distance can not be negative.");
+            "Error:Voxel distance can not be negative. in LinearInterp");
   scn->dx = -2.0f;
   EXPECT_EQ(FailureOf([&] { LinearInterp(scn.get(), 0.0f, 1.0f, 1.0f); }),
-            "Voxel distance can not be negative.");
+            "Error:Voxel distance can not be negative. in LinearInterp");
 }
 
 // ---- values, boxes and frames ----

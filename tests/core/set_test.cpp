@@ -139,5 +139,5 @@ TEST(BorderList, MisuseFails) {
   C->last = 1;
   EXPECT_EQ(FatalText([&] { InsertBorder(C.get(), 0); }), "Error: Construction error in InsertBorder");
   EXPECT_EQ(FatalText([] { CreateBorder(-1); }),
-            "Error:Cannot allocate memory space in CreateBorder");
+            "Error:Invalid border list size -1 in CreateBorder");
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/scene.h"
+#include "render/context.h"
 #include "render/shading.h"
 #include "support/fatal.h"
 
@@ -561,3 +562,33 @@ TEST(FillPlane, AddsTheDepthCodeToBlue) {
 }
 
 }  // namespace
+
+// The specular power: by repeated multiplication up to kRepeatedPowerLimit
+// (bit for bit the shading's results), by squaring beyond. Where every
+// product is exact the two agree; elsewhere both stay within n roundings
+// of the power.
+TEST(SpecularPower, SquaringAgreesWhereProductsAreExact) {
+  auto repeated = [](double r, int n) {
+    double p = 1.0;
+    for (int i = 0; i < n; i++) p *= r;
+    return p;
+  };
+  for (double r : {0.0, 1.0, 0.5, 0.25}) {
+    for (int n : {0, 1, 2, 3, 16, 17, 40, 1000}) {
+      EXPECT_EQ(SpecularPower(r, n), repeated(r, n)) << r << "^" << n;
+    }
+  }
+  for (double r : {0.75, 0.9, 0.3}) {
+    for (int n = 0; n <= kRepeatedPowerLimit; n++) EXPECT_EQ(SpecularPower(r, n), repeated(r, n));
+  }
+  EXPECT_EQ(SpecularPower(0.9, -5), 1.0);
+  EXPECT_EQ(SpecularPower(1.0, 2147483647), 1.0);
+  EXPECT_EQ(SpecularPower(0.5, 2147483647), 0.0);
+  EXPECT_EQ(SpecularPower(0.0, 2147483647), 0.0);
+  for (int n : {17, 100, 1001}) {
+    const double exact = std::pow(0.9, n);
+    // Each order is within n roundings of the power.
+    EXPECT_NEAR(SpecularPower(0.9, n), exact, exact * n * 2.3e-16) << n;
+    EXPECT_NEAR(repeated(0.9, n), exact, exact * n * 2.3e-16) << n;
+  }
+}

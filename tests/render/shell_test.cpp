@@ -384,7 +384,7 @@ TEST_F(ShellFile, TruncatedFilesFailBeforeReading) {
   WriteTestFile(path, whole.substr(0, whole.size() - 1));
   EXPECT_NE(ReadFault().find("shorter than its sections"), std::string::npos);
   EXPECT_EQ(FatalText([&] { ReadShell(dir.File("none.sh").c_str()); }),
-            "Error:Cannot open file in ReadShell");
+            "Error:Cannot open file " + dir.File("none.sh") + " in ReadShell");
 }
 
 TEST_F(ShellFile, ImpossibleHeadersFail) {

@@ -41,6 +41,21 @@ TEST(Mathematics3, SumsProductsAndAdditionsWrap) {
   EXPECT_EQ(Add3(a.get(), 1)->data[0], INT_MIN);
 }
 
+// The wrap is the arithmetic's, but never silent: each operation that
+// wrapped says how many voxels did.
+TEST(Mathematics3, WrapsAreReported) {
+  auto a = SceneOf({INT_MAX, 2, INT_MIN});
+  testing::internal::CaptureStdout();
+  Sum3(a.get(), a.get());
+  Add3(a.get(), 1);
+  Mult3(a.get(), a.get());
+  Diff3(a.get(), a.get());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Warning:2 voxels overflow 32 bits and wrap in Sum3\n"
+            "Warning:1 voxels overflow 32 bits and wrap in Add3\n"
+            "Warning:2 voxels overflow 32 bits and wrap in Mult3\n");
+}
+
 TEST(Mathematics3, MaximumOfTwo) {
   auto a = SceneOf({1, -5, 9});
   auto b = SceneOf({2, -6, 9});

@@ -1,0 +1,9 @@
+// ReadImage on arbitrary bytes: it reads them or fails with a message.
+#include "core/image.h"
+#include "tests/fuzz/fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  const char *path = fuzz::AsFile(data, size, ".pgm");
+  fuzz::Try([&] { ReadImage(path); });
+  return 0;
+}

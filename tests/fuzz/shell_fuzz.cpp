@@ -1,0 +1,9 @@
+// ReadShell on arbitrary bytes: it reads them or fails with a message.
+#include "render/shell.h"
+#include "tests/fuzz/fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  const char *path = fuzz::AsFile(data, size, ".sh");
+  fuzz::Try([&] { ReadShell(path); });
+  return 0;
+}
