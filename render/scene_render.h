@@ -44,18 +44,6 @@ inline int SaturatedTrunc(double a) {
 }
 inline int RoundHalfAwayFromZero(double a) { return SaturatedTrunc(a >= 0.0 ? a + 0.5 : a - 0.5); }
 
-// s^ns by ns multiplications (1 for ns <= 0), stopping early once the
-// product can no longer change (0 or 1), so an absurd exponent costs no
-// more than a few thousand steps. s is in [0, 1].
-inline double SpecularPower(double s, int ns) {
-  double p = 1.0;
-  for (int i = 0; i < ns; i++) {
-    p *= s;
-    if (p == 0.0 || p == 1.0) break;
-  }
-  return p;
-}
-
 // The grey shift of a scene: the number of halvings that bring
 // its stored maximum to 255 or less (0 when it already is).
 int GreyShift(const Scene *scn);

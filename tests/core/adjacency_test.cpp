@@ -62,7 +62,9 @@ TEST(Circular, LargeRadiiKeepTheSelectionOrderAndComeQuickly) {
     }
     for (int i = 2; i < A->n; i++) {
       ASSERT_LE(angle[i - 1], angle[i]) << "r " << r << " at " << i;
-      if (angle[i - 1] == angle[i]) ASSERT_LT(length[i - 1], length[i]);
+      if (angle[i - 1] == angle[i]) {
+        ASSERT_LT(length[i - 1], length[i]);
+      }
     }
     EXPECT_EQ(dx[0], 0);
     EXPECT_EQ(dy[0], 0);

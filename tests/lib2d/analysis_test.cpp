@@ -133,9 +133,10 @@ TEST(Skeleton, ThinAndInsideTheShape) {
         if (!skel->at(x, y)) continue;
         ASSERT_NE(bin->at(x, y), 0) << "skeleton outside the shape at " << x << "," << y;
         // Thin: no 2 x 2 block of skeleton pixels.
-        if (x + 1 < bin->ncols && y + 1 < bin->nrows)
+        if (x + 1 < bin->ncols && y + 1 < bin->nrows) {
           EXPECT_FALSE(skel->at(x + 1, y) && skel->at(x, y + 1) && skel->at(x + 1, y + 1))
               << "a 2 x 2 block at " << x << "," << y << " trial " << trial;
+        }
       }
   }
   auto any = ImageOf(3, 1, {0, -4, 2});

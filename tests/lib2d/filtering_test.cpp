@@ -63,7 +63,9 @@ TEST(MatchHistogram, StaysInsideTheDesiredRange) {
   // Order is kept: a brighter pixel never maps below a darker one.
   for (size_t p = 0; p < img->val.size(); p++)
     for (size_t q = 0; q < img->val.size(); q++)
-      if (img->val[p] < img->val[q]) ASSERT_LE(out->val[p], out->val[q]);
+      if (img->val[p] < img->val[q]) {
+        ASSERT_LE(out->val[p], out->val[q]);
+      }
 }
 
 TEST(GaussStretch, PeakAtTheMeanAndAZeroDeviationRefused) {
