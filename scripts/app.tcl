@@ -124,30 +124,20 @@ proc App::describe_toolbars {} {
   Form::setup_buttonbox overlay {
     {objects.gif {App::switch overlay} "Hide object overlay"}
   }
-  Form::setup_buttonbox den {
-    {open.gif {App::open den} "Open density curve"}
-    {save.gif {App::save den} "Save density curve"}
-    {cancel.gif {App::free den} "Remove density curve"}
-    {refresh.gif {App::reset den} "Reset density classification"}
-    {classify.gif App::classify "Classify"}
-  }
-  Form::setup_buttonbox train_den {
-    {pencil.gif {set current(training) den} "Classify by density"}
-  }
-  Form::setup_buttonbox preview_den {
-    {hide.gif {App::switch den} "Show classification preview by density"}
-  }
-  Form::setup_buttonbox grad {
-    {open.gif {App::open grad} "Open gradient curve"}
-    {save.gif {App::save grad} "Save gradient curve"}
-    {cancel.gif {App::free grad} "Remove gradient curve"}
-    {refresh.gif {App::reset grad} "Reset gradient classification"}
-  }
-  Form::setup_buttonbox train_grad {
-    {pencil.gif {set current(training) grad} "Classify by gradient"}
-  }
-  Form::setup_buttonbox preview_grad {
-    {hide.gif {App::switch grad} "Show classification preview by gradient"}
+  foreach {kind word} {den density grad gradient} {
+    set boxes [list \
+        [list open.gif "App::open $kind" "Open $word curve"] \
+        [list save.gif "App::save $kind" "Save $word curve"] \
+        [list cancel.gif "App::free $kind" "Remove $word curve"] \
+        [list refresh.gif "App::reset $kind" "Reset $word classification"]]
+    if {$kind eq "den"} {
+      lappend boxes {classify.gif App::classify "Classify"}
+    }
+    Form::setup_buttonbox $kind $boxes
+    Form::setup_buttonbox train_$kind [list [list pencil.gif "set current(training) $kind" \
+        "Classify by $word"]]
+    Form::setup_buttonbox preview_$kind [list [list hide.gif "App::switch $kind" \
+        "Show classification preview by $word"]]
   }
   Form::setup_buttonbox render [list \
       [list view_details.gif [App::with_button render 0 App::dlg::render view_3] "Select view method"] \
@@ -205,6 +195,17 @@ proc App::set_guides {guideline clip} {
   App::switch clip
 }
 
+# The name a registry gives a new entry: the one after `as` in `words`, else
+# "<prefix>_<count>"; made unique among `taken`.
+proc App::registry_name {prefix taken words} {
+  if {[lindex $words 0] eq "as" && [llength $words] > 1} {
+    set name [lindex $words 1]
+  } else {
+    set name [format "%s_%d" $prefix [llength $taken]]
+  }
+  return [App::unique_name $name $taken]
+}
+
 # `name`, or the first of name_2, name_3 ... that is not among `taken`.
 proc App::unique_name {name taken} {
   if {$name ni $taken} {return $name}
@@ -221,9 +222,7 @@ proc App::init {kind name} {
       set h [Scene::get_handle $name]
       set max [MaximumValue3 $h]
       set min [MinimumValue3 $h]
-      Graph::new $name
-      Graph::set_max $name $max 255
-      Graph::set_curve $name [list $min 0 $max 255]
+      App::NewEditor Graph $name $max [list $min 0 $max 255]
       Scene::set_curve $name [list $min 0 $max 255]
       set options(guideline) 1
       set options(clip) 1
@@ -245,23 +244,14 @@ proc App::init {kind name} {
         set max [ShellNObjects $h]
         set min 0
       }
-      Graph::new $name
-      Graph::set_max $name $max 255
-      Graph::set_curve $name [list $min 0 $max 255]
-      Graph::set_histogram $name $hist
+      App::NewEditor Graph $name $max [list $min 0 $max 255] $hist
       Shell::set_curve $name [list $min 0 $max 255]
       ObjectList::new $name $h
       ObjectList::apply $name $c
-      DGraph::new $name
-      DGraph::set_curve $name [list 0 255 $max 255]
-      DGraph::set_max $name $max 255
-      DGraph::set_histogram $name $hist
+      App::NewEditor DGraph $name $max [list 0 255 $max 255] $hist
       c_FreeCurve $hist
       set hist [ShellGradientHistogram $h]
-      GGraph::new $name
-      GGraph::set_curve $name [list 0 255 $max 255]
-      GGraph::set_max $name $max 255
-      GGraph::set_histogram $name $hist
+      App::NewEditor GGraph $name $max [list 0 255 $max 255] $hist
       c_FreeCurve $hist
       set current(den) $name
       set current(grad) $name
@@ -273,6 +263,18 @@ proc App::init {kind name} {
       set current(objtext) None
       set current(graph) $name
     }
+  }
+}
+
+# A curve editor of namespace `ns` made anew: range (max, 255), its curve,
+# and the histogram when one is given.
+proc App::NewEditor {ns name max points {hist {}}} {
+  ${ns}::new $name
+  ${ns}::set_max $name $max 255
+  ${ns}::set_curve $name $points
+  if {$hist ne ""} {
+    ${ns}::set_histogram $name $hist
+    ${ns}::update $name
   }
 }
 

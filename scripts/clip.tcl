@@ -39,10 +39,7 @@ proc App::clip::show {axis} {
   global current last options
   variable ranges
   variable size
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::clip::show $a }
-    return
-  }
+  if {[App::slice::all $axis App::clip::show]} return
   set view view_$axis
   set c [View::get_path $view]
   if {$c eq "-1" || ![winfo exists $c]} return
@@ -50,8 +47,7 @@ proc App::clip::show {axis} {
   if {$current(shell) eq "" && $current(scn) eq ""} return
   set photo [View::get_image $view]
   $c lower $photo
-  lassign [$c coords $photo] x0 y0
-  if {$x0 eq ""} { set x0 0; set y0 0 }
+  lassign [View::origin $view] x0 y0
   set zf [View::factor $view]
   lassign [dict get $ranges $axis] hi vi
   set xs {}
@@ -83,10 +79,7 @@ proc App::clip::show {axis} {
 }
 
 proc App::clip::hide {axis} {
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::clip::hide $a }
-    return
-  }
+  if {[App::slice::all $axis App::clip::hide]} return
   set c [View::get_path view_$axis]
   if {$c eq "-1" || ![winfo exists $c]} return
   $c delete clip clip_box
@@ -94,10 +87,7 @@ proc App::clip::hide {axis} {
 
 proc App::clip::update {axis} {
   global current last options
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::clip::update $a }
-    return
-  }
+  if {[App::slice::all $axis App::clip::update]} return
   if {$options(clip_$axis)} {
     App::clip::show $axis
   } else {
@@ -171,8 +161,7 @@ proc App::clip::cut {axis x1 y1 x2 y2} {
   variable ranges
   set view view_$axis
   set c [View::get_path $view]
-  lassign [$c coords [View::get_image $view]] x0 y0
-  if {$x0 eq ""} { set x0 0; set y0 0 }
+  lassign [View::origin $view] x0 y0
   set zf [View::factor $view]
   set across [dict get $App::slice::across $axis]
   set up [dict get $App::slice::up $axis]

@@ -114,9 +114,7 @@ proc Form::add_bbox {name parent} {
   catch {destroy $w}
   ButtonBox $w -spacing 0 -padx 1 -pady 1
   foreach button $bbox_buttons($name) {
-    lassign $button icon command help
-    $w add -image [Form::icon $icon] -highlightthickness 0 -takefocus 0 \
-        -relief link -borderwidth 1 -padx 1 -pady 1 -helptext $help -command $command
+    $w add {*}[Form::ButtonOptions $button]
   }
   pack $w -side left -anchor w
   set bbox($name) $w
@@ -130,12 +128,16 @@ proc Form::configure_buttonbox {name buttons} {
   if {![info exists bbox($name)] || ![winfo exists $bbox($name)]} return
   set i 0
   foreach button $buttons {
-    lassign $button icon command help
-    $bbox($name) itemconfigure $i -image [Form::icon $icon] -highlightthickness 0 \
-        -takefocus 0 -relief link -borderwidth 1 -padx 1 -pady 1 \
-        -helptext $help -command $command
+    $bbox($name) itemconfigure $i {*}[Form::ButtonOptions $button]
     incr i
   }
+}
+
+# The options of a toolbar button described as {icon command helptext}.
+proc Form::ButtonOptions {button} {
+  lassign $button icon command help
+  return [list -image [Form::icon $icon] -highlightthickness 0 -takefocus 0 \
+      -relief link -borderwidth 1 -padx 1 -pady 1 -helptext $help -command $command]
 }
 
 proc Form::setup_combobox {name options} {

@@ -13,8 +13,7 @@ proc App::slice::coords {axis} {
   set view view_$axis
   set c [View::get_path $view]
   set zf [View::factor $view]
-  lassign [$c coords [View::get_image $view]] x0 y0
-  if {$x0 eq ""} { set x0 0; set y0 0 }
+  lassign [View::origin $view] x0 y0
   set ha [dict get $across $axis]
   set va [dict get $up $axis]
   set x [expr {round([App::slice::flip_x $view $current(cut_$ha)] * $zf) + $x0}]
@@ -27,10 +26,7 @@ proc App::slice::coords {axis} {
 proc App::guideline::show {axis} {
   global current last options
   variable colours
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::guideline::show $a }
-    return
-  }
+  if {[App::slice::all $axis App::guideline::show]} return
   set c [View::get_path view_$axis]
   if {$c eq "-1" || ![winfo exists $c]} return
   $c delete guideline_x guideline_y
@@ -49,10 +45,7 @@ proc App::guideline::show {axis} {
 }
 
 proc App::guideline::hide {axis} {
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::guideline::hide $a }
-    return
-  }
+  if {[App::slice::all $axis App::guideline::hide]} return
   set c [View::get_path view_$axis]
   if {$c eq "-1" || ![winfo exists $c]} return
   $c delete guideline_x guideline_y
@@ -60,10 +53,7 @@ proc App::guideline::hide {axis} {
 
 proc App::guideline::update {axis} {
   global current last options
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::guideline::update $a }
-    return
-  }
+  if {[App::slice::all $axis App::guideline::update]} return
   if {$options(guideline_$axis)} {
     App::guideline::show $axis
   } else {

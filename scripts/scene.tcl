@@ -14,12 +14,7 @@ proc Scene::new {h args} {
   variable type
   variable curve
   variable order
-  if {[lindex $args 0] eq "as" && [llength $args] > 1} {
-    set name [lindex $args 1]
-  } else {
-    set name [format "scene_%d" [array size handle]]
-  }
-  set name [App::unique_name $name [array names handle]]
+  set name [App::registry_name scene [array names handle] $args]
   set handle($name) $h
   lappend order $name
   set file($name) [format "%s.scn" $name]

@@ -33,12 +33,7 @@ proc Shell::new {h args} {
   variable curve
   variable cmd
   variable order
-  if {[lindex $args 0] eq "as" && [llength $args] > 1} {
-    set name [lindex $args 1]
-  } else {
-    set name [format "shell_%d" [array size handle]]
-  }
-  set name [App::unique_name $name [array names handle]]
+  set name [App::registry_name shell [array names handle] $args]
   set handle($name) $h
   if {[c_IsBodyShell $h]} {
     set file($name) [format "%s.bsh" $name]

@@ -41,6 +41,13 @@ proc App::slice::SceneOf {h} {
   return {}
 }
 
+# Runs `command` for x, y and z when `axis` is "all"; says whether it did.
+proc App::slice::all {axis command} {
+  if {$axis ne "all"} {return 0}
+  foreach a {x y z} { {*}$command $a }
+  return 1
+}
+
 proc App::slice::HasEditor {name} {
   return [expr {$name ne "" && [info exists Graph::points($name)]}]
 }
@@ -97,10 +104,7 @@ proc App::slice::show {axis n view} {
 
 proc App::slice::update {axis} {
   global current last options
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::slice::update $a }
-    return
-  }
+  if {[App::slice::all $axis App::slice::update]} return
   if {$current(window) eq "sequence"} {
     if {$axis ne [App::slice::SequenceAxis]} return
     App::slice::show $axis $current(cut_$axis) view_$axis
@@ -123,10 +127,7 @@ proc App::slice::SequenceAxis {} {
 proc App::slice::refresh {axis} {
   global current last options
   variable shown
-  if {$axis eq "all"} {
-    foreach a {x y z} { App::slice::refresh $a }
-    return
-  }
+  if {[App::slice::all $axis App::slice::refresh]} return
   set current(cut_$axis) [expr {[App::slice::max $axis] / 2}]
   set shown($axis) $current(cut_$axis)
   View::refresh_image view_$axis
@@ -178,8 +179,7 @@ proc App::slice::enter {axis entry} {
 proc App::slice::Pointer {view x y} {
   set c [View::get_path $view]
   set zf [View::factor $view]
-  lassign [$c coords [View::get_image $view]] x0 y0
-  if {$x0 eq ""} { set x0 0; set y0 0 }
+  lassign [View::origin $view] x0 y0
   return [list [expr {([$c canvasx $x] - $x0) / $zf}] [expr {([$c canvasy $y] - $y0) / $zf}]]
 }
 

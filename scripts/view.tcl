@@ -148,6 +148,15 @@ proc View::is_flipped {name dir} {
   return [expr {$flip($name,$dir) < 0}]
 }
 
+# The canvas position of the view's image item: {0 0} unless moved.
+proc View::origin {name} {
+  variable path
+  variable img
+  set origin [lrange [$path($name) coords $img($name)] 0 1]
+  if {[llength $origin] < 2} {return {0 0}}
+  return $origin
+}
+
 # The zoom factor of a view (1.0 at 100 percent).
 proc View::factor {name} {
   variable zoom

@@ -9,19 +9,9 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/setup.sh" "$top/build-asan" -DORVANE_SANITIZE=ON
 
 # One virtual display for the tests that need Tk, with an authorisation
-# cookie so that Tk's send (which refuses an open server) can drive the
-# running program.
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  display=:$(( 200 + RANDOM % 100 ))
-  export XAUTHORITY=$top/build/test.xauth
-  rm -f "$XAUTHORITY"
-  xauth -q -f "$XAUTHORITY" add "$display" . "$(mcookie)"
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null || true' EXIT
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
+# cookie so that Tk's send can drive the running program.
+. "$top/tools/virtual_display.sh"
+start_virtual_display 200 "$top/build/test.xauth"
 
 status=0
 (cd "$top/build" && ctest --output-on-failure) || status=1
