@@ -118,7 +118,7 @@ proc App::clip::move {axis x y} {
   set view view_$axis
   set c [View::get_path $view]
   if {[$c find withtag selected_box] eq ""} return
-  set box [$c bbox [View::get_image $view]]
+  set box [View::bbox $view]
   if {$box eq ""} return
   lassign $box bx1 by1 bx2 by2
   set x [App::slice::Clamp [$c canvasx $x] $bx1 $bx2]

@@ -33,7 +33,7 @@ proc App::guideline::show {axis} {
   if {$current(shell) eq "" && $current(scn) eq ""} return
   set photo [View::get_image view_$axis]
   $c lower $photo
-  set box [$c bbox $photo]
+  set box [View::bbox view_$axis]
   if {$box eq ""} return
   lassign $box bx1 by1 bx2 by2
   lassign [App::slice::coords $axis] x y

@@ -50,7 +50,7 @@ proc Frame::draw {parent} {
     catch {image delete seq$i}
     image create photo seq$i -palette 255/255/255
     App::slice::show $d $i view_$d
-    seq$i copy img_$d.view -shrink
+    View::CopyWhole view_$d seq$i
     $c create image $x $y -anchor nw -image seq$i -tags seqimg
     $c create rectangle $x $y [expr {$x + $w * $zf}] [expr {$y + $h * $zf}] \
         -outline gray -width 1 -tags seqimg

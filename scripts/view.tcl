@@ -35,12 +35,34 @@ proc View::add_view {parent name} {
   ScrolledWindow $sw -auto both
   set c [canvas $sw.canvas -highlightthickness 0 -borderwidth 0 -width 160 -height 120]
   $sw setwidget $c
+  # A zoomed view copies only what it shows: scrolling or resizing copies
+  # the newly shown part.
+  foreach option {-xscrollcommand -yscrollcommand} {
+    $c configure $option [list View::Scrolled $name [$c cget $option]]
+  }
+  bind $c <Configure> [list View::Scrolled $name {}]
   pack $sw -side left -expand yes -fill both
   set path($name) $c
   View::EnsureDisplay $img($name)
   $c create image 0 0 -anchor nw -image $img($name).view -tags [list $img($name)]
   View::update $name
   return $c
+}
+
+proc View::Scrolled {name command args} {
+  variable zoom
+  variable window
+  variable path
+  if {$command ne ""} { uplevel #0 $command $args }
+  if {$zoom($name) <= 100} return
+  set c $path($name)
+  if {![winfo exists $c]} return
+  # Redrawing sets the scroll region, which calls this again: only a change
+  # of what the canvas shows asks for a new copy.
+  set now [list [$c canvasx 0] [$c canvasy 0] [winfo width $c] [winfo height $c]]
+  if {[info exists window($name)] && $window($name) eq $now} return
+  after cancel [list View::update $name]
+  after idle [list View::update $name]
 }
 
 # The display copy of a photo exists whenever the photo does.
@@ -74,7 +96,10 @@ proc View::set_image {name photo} {
 }
 
 # Redraws the display copy from the photo: zoom levels 25 to 400 percent,
-# a negative subsample mirrors.
+# a negative subsample mirrors. Zoomed in, only the part of the image the
+# canvas shows is copied (a whole 512 x 512 slice at 400 percent would be
+# 4 million pixels per step); the image item then sits where that part
+# lies, and the scroll region still spans the whole zoomed image.
 proc View::update {name} {
   variable path
   variable zoom
@@ -86,22 +111,93 @@ proc View::update {name} {
   set fy $flip($name,y)
   set z $zoom($name)
   set disp $photo.view
+  set c $path($name)
+  set shown [expr {$c ne "-1" && [winfo exists $c]}]
+  set at {0 0}
   if {$z == 100} {
     $disp copy $photo -subsample $fx $fy -shrink
   } elseif {$z > 100} {
     set k [expr {$z / 100}]
-    $disp copy $photo -zoom $k $k -subsample $fx $fy -shrink
+    if {$shown} {
+      variable window
+      set window($name) [list [$c canvasx 0] [$c canvasy 0] [winfo width $c] [winfo height $c]]
+      lassign [View::VisiblePart $name $k] from at
+      $disp copy $photo -from {*}$from -zoom $k $k -subsample $fx $fy -shrink
+    } else {
+      $disp copy $photo -zoom $k $k -subsample $fx $fy -shrink
+    }
   } else {
     set k [expr {100 / $z}]
     $disp copy $photo -subsample [expr {$k * $fx}] [expr {$k * $fy}] -shrink
   }
+  if {$shown} {
+    $c coords $photo {*}$at
+    lassign [View::size $name] w h
+    $c configure -scrollregion [list 0 0 $w $h]
+  }
+}
+
+# The whole zoomed and mirrored image copied into another photo.
+proc View::CopyWhole {name target} {
+  variable zoom
+  variable flip
+  variable img
+  set fx $flip($name,x)
+  set fy $flip($name,y)
+  set z $zoom($name)
+  if {$z >= 100} {
+    set k [expr {$z / 100}]
+    $target copy $img($name) -zoom $k $k -subsample $fx $fy -shrink
+  } else {
+    set k [expr {100 / $z}]
+    $target copy $img($name) -subsample [expr {$k * $fx}] [expr {$k * $fy}] -shrink
+  }
+}
+
+# The size of the whole zoomed image on the canvas.
+proc View::size {name} {
+  variable zoom
+  variable img
+  set z $zoom($name)
+  set w [image width $img($name)]
+  set h [image height $img($name)]
+  if {$z >= 100} {
+    set k [expr {$z / 100}]
+    return [list [expr {$w * $k}] [expr {$h * $k}]]
+  }
+  set k [expr {100 / $z}]
+  return [list [expr {($w + $k - 1) / $k}] [expr {($h + $k - 1) / $k}]]
+}
+
+# The photo region {x1 y1 x2 y2} that covers what a canvas zoomed by k shows,
+# and the canvas position of its copy.
+proc View::VisiblePart {name k} {
+  variable path
+  variable flip
+  variable img
   set c $path($name)
-  if {$c ne "-1" && [winfo exists $c]} {
-    set box [$c bbox $photo]
-    if {$box ne ""} {
-      $c configure -scrollregion $box
+  set w [image width $img($name)]
+  set h [image height $img($name)]
+  set spans {}
+  foreach {size start extent f} [list $w [$c canvasx 0] [winfo width $c] $flip($name,x) \
+                                     $h [$c canvasy 0] [winfo height $c] $flip($name,y)] {
+    # Displayed columns [a, b) of the zoomed image, in photo columns.
+    set a [expr {max(0, int(floor($start / $k)))}]
+    set b [expr {min($size, int(ceil(($start + max($extent, 1)) / double($k))) + 1)}]
+    if {$b <= $a} { set a 0; set b $size }
+    if {$f < 0} {
+      lappend spans [expr {$size - $b}] [expr {$size - $a}] [expr {$a * $k}]
+    } else {
+      lappend spans $a $b [expr {$a * $k}]
     }
   }
+  lassign $spans x1 x2 cx y1 y2 cy
+  return [list [list $x1 $y1 $x2 $y2] [list $cx $cy]]
+}
+
+# The canvas box of the whole zoomed image.
+proc View::bbox {name} {
+  return [list 0 0 {*}[View::size $name]]
 }
 
 proc View::refresh_image {name} {
@@ -148,13 +244,9 @@ proc View::is_flipped {name dir} {
   return [expr {$flip($name,$dir) < 0}]
 }
 
-# The canvas position of the view's image item: {0 0} unless moved.
+# The canvas position of the image's top left corner.
 proc View::origin {name} {
-  variable path
-  variable img
-  set origin [lrange [$path($name) coords $img($name)] 0 1]
-  if {[llength $origin] < 2} {return {0 0}}
-  return $origin
+  return {0 0}
 }
 
 # The zoom factor of a view (1.0 at 100 percent).

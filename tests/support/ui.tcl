@@ -27,6 +27,12 @@ set ::ui(seen) {}
 # still registering its name can wait for ever.
 proc startOrvane {dir args} {
   stopOrvane
+  # Programs running before this start are not the one started.
+  foreach app [winfo interps] {
+    if {[string match orvane* $app] && ![catch {send $app pid} pid]} {
+      lappend ::ui(seen) $pid
+    }
+  }
   set here [pwd]
   cd $dir
   exec $::program {*}$args
