@@ -80,19 +80,13 @@ proc App::clip::show {axis} {
 
 proc App::clip::hide {axis} {
   if {[App::slice::all $axis App::clip::hide]} return
-  set c [View::get_path view_$axis]
-  if {$c eq "-1" || ![winfo exists $c]} return
-  $c delete clip clip_box
+  App::slice::DeleteItems $axis clip clip_box
 }
 
 proc App::clip::update {axis} {
   global current last options
   if {[App::slice::all $axis App::clip::update]} return
-  if {$options(clip_$axis)} {
-    App::clip::show $axis
-  } else {
-    App::clip::hide $axis
-  }
+  App::slice::ShowOrHide $options(clip_$axis) App::clip $axis
   if {$current(shell) ne ""} {
     Shell::set_cutplanes $current(shell) $current(clip)
   }

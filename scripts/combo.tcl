@@ -58,7 +58,7 @@ proc App::combo::rename {kind} {
   Shell::rename $new $old
   ObjectList::rename $new $old
   foreach ns {Graph DGraph GGraph} {
-    catch {${ns}::rename $new $old}
+    App::combo::MoveEntries $ns $new $old
   }
   foreach key {den grad graph} {
     if {[info exists current($key)] && $current($key) eq $old} {
@@ -68,6 +68,17 @@ proc App::combo::rename {kind} {
   set current(shell) $new
   set last(shell) $new
   App::combo::update shell
+}
+
+# Moves every per-name entry of a namespace's arrays from `old` to `new`
+# (a renamed shell keeps its curve editors).
+proc App::combo::MoveEntries {ns new old} {
+  foreach var [info vars ::${ns}::*] {
+    if {[array exists $var] && [info exists ${var}($old)]} {
+      set ${var}($new) [set ${var}($old)]
+      unset ${var}($old)
+    }
+  }
 }
 
 # Chooses the shell named in the combo box.

@@ -46,17 +46,11 @@ proc App::guideline::show {axis} {
 
 proc App::guideline::hide {axis} {
   if {[App::slice::all $axis App::guideline::hide]} return
-  set c [View::get_path view_$axis]
-  if {$c eq "-1" || ![winfo exists $c]} return
-  $c delete guideline_x guideline_y
+  App::slice::DeleteItems $axis guideline_x guideline_y
 }
 
 proc App::guideline::update {axis} {
   global current last options
   if {[App::slice::all $axis App::guideline::update]} return
-  if {$options(guideline_$axis)} {
-    App::guideline::show $axis
-  } else {
-    App::guideline::hide $axis
-  }
+  App::slice::ShowOrHide $options(guideline_$axis) App::guideline $axis
 }

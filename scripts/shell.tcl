@@ -10,6 +10,8 @@ namespace eval Shell {
   variable cmd
   # Names in the order they were registered.
   variable order {}
+  # The entries kept per shell.
+  variable fields {handle file scn cxt plane curve cmd}
   # The rendering command of each method of the method menu.
   variable methods {
     "3D"                      {CSWShellRendering $h $c}
@@ -131,20 +133,15 @@ proc Shell::export {name kind label} {
 }
 
 proc Shell::destroy {name} {
-  variable handle
-  variable file
-  variable scn
-  variable cxt
-  variable plane
-  variable curve
-  variable cmd
+  variable fields
   variable order
+  foreach var $fields { variable $var }
   if {![info exists handle($name)]} return
   catch {c_FreeShell $handle($name)}
   catch {c_FreeContext $cxt($name)}
   catch {c_FreePlane $plane($name)}
   catch {c_FreeCurve $curve($name)}
-  foreach var {handle file scn cxt plane curve cmd} {
+  foreach var $fields {
     unset -nocomplain ${var}($name)
   }
   set order [lsearch -all -inline -exact -not $order $name]
@@ -182,7 +179,8 @@ proc Shell::rename {new old} {
   variable handle
   variable order
   if {$new eq $old || ![info exists handle($old)] || [info exists handle($new)]} return
-  foreach var {handle file scn cxt plane curve cmd} {
+  variable fields
+  foreach var $fields {
     variable $var
     set ${var}($new) [set ${var}($old)]
     unset ${var}($old)

@@ -48,6 +48,22 @@ proc App::slice::all {axis command} {
   return 1
 }
 
+# Deletes the items with these tags from an axis's view, when it is shown.
+proc App::slice::DeleteItems {axis args} {
+  set c [View::get_path view_$axis]
+  if {$c eq "-1" || ![winfo exists $c]} return
+  $c delete {*}$args
+}
+
+# `ns`::show or `ns`::hide for the axis, as the flag says.
+proc App::slice::ShowOrHide {flag ns axis} {
+  if {$flag} {
+    ${ns}::show $axis
+  } else {
+    ${ns}::hide $axis
+  }
+}
+
 proc App::slice::HasEditor {name} {
   return [expr {$name ne "" && [info exists Graph::points($name)]}]
 }
