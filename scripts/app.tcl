@@ -76,7 +76,10 @@ proc App::with_button {box index proc args} {
 }
 
 proc App::call_with_button {box index proc args} {
-  $proc [App::bbox_button $box $index] {*}$args
+  if {![info exists Form::bbox($box)]} return
+  set button [App::bbox_button $box $index]
+  if {![winfo exists $button]} return
+  $proc $button {*}$args
 }
 
 proc App::describe_toolbars {} {

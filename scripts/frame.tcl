@@ -53,7 +53,7 @@ proc Frame::refresh {name} {
   variable path
   if {$path($name) eq "-1"} return
   set p $path($name)
-  if {![winfo exists [winfo parent $p]]} return
+  if {![winfo exists $p]} return
   Frame::hide $name
   Frame::ShowAt $name $p
 }

@@ -113,6 +113,43 @@ proc widgetCentre {w} {
   }} $w]
 }
 
+# Runs, in every layout, the command of every toolbar button that opens no
+# file dialog or modal question; returns the errors, one line each.
+proc pressEveryButton {} {
+  ui {
+    set errs {}
+    set modal {App::open App::save App::dlg::wizard App::exit App::dlg::export App::set_scene App::merge}
+    foreach layout {slice classify sequence slice} {
+      App::window::$layout
+      update
+      foreach box [lsort [array names Form::bbox_buttons]] {
+        set i 0
+        foreach b $Form::bbox_buttons($box) {
+          set cmd [lindex $b 1]
+          set skip [expr {$cmd eq ""}]
+          foreach m $modal { if {[string first $m $cmd] >= 0} { set skip 1 } }
+          if {!$skip && [catch {uplevel #0 $cmd; update} msg]} {
+            lappend errs "$layout $box $i: $msg"
+          }
+          # Close the drop-down panels and menus the button opened.
+          set todo [winfo children .]
+          while {[llength $todo]} {
+            set todo [lassign $todo w]
+            if {[lindex [split $w .] end] in {menu methods color}} {
+              catch {destroy $w}
+            } elseif {![catch {winfo children $w} kids]} {
+              lappend todo {*}$kids
+            }
+          }
+          incr i
+        }
+      }
+    }
+    catch {destroy .help}
+    join $errs \n
+  }
+}
+
 proc xdo {args} {
   exec xdotool {*}$args
 }
