@@ -191,7 +191,6 @@ proc App::dlg::new_object {scn name} {
     if {[App::dlg::Cancelled]} { return -code break }
     set k [c_CountSceneVoxels $border]
     set shell [NewShell [GetXSize $scn] [GetYSize $scn] [GetNSlices $scn] $k]
-    set shellmade [list c_FreeShell $shell]
     App::dlg::Step [format "Objects: %d voxels" $k]
     SetShellVoxels $shell $border
     App::dlg::Step {}
@@ -219,24 +218,10 @@ proc App::dlg::new_object {scn name} {
     }
   } message]
   foreach free $made { catch {{*}$free} }
-  if {$status == 1 || $status == 3 || [App::dlg::Cancelled]} {
-    if {[info exists shellmade]} { catch {{*}$shellmade} }
-    c_FreeCurve $c
-    c_FreeAdjRel3 $A
-    App::dlg::CloseProgress
-    if {$status == 1} { error $message }
-    return 0
-  }
-  App::dlg::Status "Finishing..."
-  c_SetShellResolution $shell [GetDx $scn] [GetDy $scn] [GetDz $scn]
-  ShellNObjects $shell
   c_FreeCurve $c
   c_FreeAdjRel3 $A
-  App::dlg::Step {}
-  App::dlg::CloseProgress
-  App::new shell $name $shell
-  set Form::status(form1) {}
-  return 1
+  if {![info exists shell]} { set shell {} }
+  return [App::dlg::EndBuild $status $message $scn $name $shell]
 }
 
 # Builds a body shell from a grey scene; 1 when done, 0 when cancelled.
@@ -264,8 +249,16 @@ proc App::dlg::new_body {scn name} {
     SetBodyShellValue $shell $scn
     App::dlg::Step {}
   } message]
+  if {![info exists shell]} { set shell {} }
+  return [App::dlg::EndBuild $status $message $scn $name $shell]
+}
+
+# The end of a shell builder whose steps ended with `status`: a failure or
+# a cancel frees the shell (an error is raised again) and gives 0; else the
+# shell gets the scene's voxel size and is registered under `name`: 1.
+proc App::dlg::EndBuild {status message scn name shell} {
   if {$status == 1 || $status == 3 || [App::dlg::Cancelled]} {
-    if {[info exists shell]} { catch {c_FreeShell $shell} }
+    if {$shell ne ""} { catch {c_FreeShell $shell} }
     App::dlg::CloseProgress
     if {$status == 1} { error $message }
     return 0

@@ -2,32 +2,30 @@
 # bindings of each.
 
 proc App::window::slice {} {
-  global current last options
-  set current(window) slice
-  Form::rem_panes form1
-  Form::add_pane form1 {pane1 pane2} left
-  Form::add_pane pane1 {pane_3 pane_x} top
-  Form::add_pane pane2 {pane_y pane_z} top
-  Frame::show 3d in [Form::get_path pane_3]
-  Frame::show xslices in [Form::get_path pane_x]
-  Frame::show yslices in [Form::get_path pane_y]
-  Frame::show zslices in [Form::get_path pane_z]
-  App::window::update
+  App::window::Build slice {
+    form1 {pane1 pane2} left  pane1 {pane_3 pane_x} top  pane2 {pane_y pane_z} top
+  } {3d pane_3 xslices pane_x yslices pane_y zslices pane_z}
 }
 
 proc App::window::classify {} {
+  App::window::Build classify {
+    form1 {pane1 pane2} left  pane1 {pane_c pane_x} top  pane_c {pane_d pane_g} left
+    pane2 {pane_y pane_z} top
+  } {density pane_d gradient pane_g xslices pane_x yslices pane_y zslices pane_z}
+}
+
+# A paned layout: the panes as {base names side ...}, then each frame shown
+# in its pane, then the window updated.
+proc App::window::Build {layout panes frames} {
   global current last options
-  set current(window) classify
+  set current(window) $layout
   Form::rem_panes form1
-  Form::add_pane form1 {pane1 pane2} left
-  Form::add_pane pane1 {pane_c pane_x} top
-  Form::add_pane pane_c {pane_d pane_g} left
-  Form::add_pane pane2 {pane_y pane_z} top
-  Frame::show density in [Form::get_path pane_d]
-  Frame::show gradient in [Form::get_path pane_g]
-  Frame::show xslices in [Form::get_path pane_x]
-  Frame::show yslices in [Form::get_path pane_y]
-  Frame::show zslices in [Form::get_path pane_z]
+  foreach {base names side} $panes {
+    Form::add_pane $base $names $side
+  }
+  foreach {frame pane} $frames {
+    Frame::show $frame in [Form::get_path $pane]
+  }
   App::window::update
 }
 
