@@ -16,7 +16,7 @@ const std::vector<CommandSpec> &AllCommands() {
                         ContextCommands, Segmentation3Commands, Radiometric3Commands,
                         Mathematics3Commands, Analysis3Commands, SegmentationCommands,
                         AnalysisCommands, ShellCommands, ShadingCommands,
-                        RaycastingCommands, SplattingCommands, GraphicsCommands}) {
+                        RaycastingCommands, SplattingCommands, GraphicsCommands, MovieCommands}) {
       for (CommandSpec &spec : module()) all.push_back(std::move(spec));
     }
     return all;
@@ -120,6 +120,17 @@ std::vector<double> ArgNumberList(const char *s) {
   }
   std::vector<double> values(count);
   for (int i = 0; i < count; ++i) values[i] = strtod(items[i], nullptr);
+  Tcl_Free(reinterpret_cast<char *>(items));
+  return values;
+}
+
+std::vector<std::string> ArgStringList(const char *s) {
+  int count = 0;
+  const char **items = nullptr;
+  if (Tcl_SplitList(nullptr, s, &count, &items) != TCL_OK) {
+    throw CommandError(std::string("expected a list but got \"") + s + "\"");
+  }
+  std::vector<std::string> values(items, items + count);
   Tcl_Free(reinterpret_cast<char *>(items));
   return values;
 }

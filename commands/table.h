@@ -15,6 +15,7 @@
 //   T*          a live handle of type T (0 only where .NullOk names it)
 //   std::unique_ptr<T>*  the handle is consumed: the core destroys it
 //   std::vector<int/float/double>  a Tcl list of numbers
+//   std::vector<std::string>  a Tcl list of words (file names, say)
 // Results: integers and bool "%d", float/double "%f", 8-bit "%c", a new
 // object (std::unique_ptr<T>) a fresh handle, a view into an argument's
 // object (T*) a handle that dies with that argument's, std::string as is,
@@ -79,6 +80,7 @@ long ArgInt(const char *s);
 double ArgDouble(const char *s);
 Handle ArgHandle(const char *s);
 std::vector<double> ArgNumberList(const char *s);
+std::vector<std::string> ArgStringList(const char *s);
 
 template <class T>
 T *ArgObject(const char *s) {
@@ -184,6 +186,12 @@ struct Arg<std::vector<E>> {
     return static_cast<E>(v);
   }
   std::vector<E> Get() { return std::move(value); }
+};
+template <>
+struct Arg<std::vector<std::string>> {
+  std::vector<std::string> value;
+  Arg(const char *s, size_t, CallState &) : value(ArgStringList(s)) {}
+  std::vector<std::string> Get() { return std::move(value); }
 };
 template <class E>
 struct Arg<const std::vector<E> &> : Arg<std::vector<E>> {

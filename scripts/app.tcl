@@ -507,6 +507,7 @@ proc App::switch {toggle} {
   if {$current(shell) eq ""} return
   ::switch -- $toggle {
     movie {
+      if {![App::render::record [expr {!$options(movie)}]]} return
       set options(movie) [expr {!$options(movie)}]
       set c [View::get_path view_3]
       if {$c ne "-1" && [winfo exists $c]} {

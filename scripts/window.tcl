@@ -88,8 +88,10 @@ proc App::window::bindings {} {
     App::window::Bind view_3 img_3 {
       <ButtonPress-1> {App::render::down view_3 %x %y}
       <Double-Button-1> {App::object::hide view_3 %x %y}
+      <ButtonPress-3> {App::render::mark view_3 %x %y; App::render::start view_3}
       <B3-Motion> {App::render::rotation view_3 %x %y}
       <ButtonRelease-3> {App::render::finish view_3}
+      <ButtonPress-2> {App::render::mark view_3 %x %y}
       <B2-Motion> {App::plane::rotation view_3 %x %y}
       <Motion> {App::object::over view_3 %x %y}
       <Enter> {App::message "Use mouse left mouse button to select object and hold right mouse button to rotate the object"}

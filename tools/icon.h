@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/gif.h"
+#include "core/gif.h"
 
 struct IconPoint {
   double x = 0, y = 0;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/gif.h"
+#include "core/gif.h"
 #include "tools/icon.h"
 
 namespace fs = std::filesystem;

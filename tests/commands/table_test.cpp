@@ -43,6 +43,7 @@ const std::set<std::string> kAdditions = {
     "Circular", "DestroyAdjRel", "Annotate", "AddSeed", "GetCost", "GetLabel", "GetPred",
     "DeAnnotate",
     "c_CommandTable", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
+    "WriteMovie",
 };
 
 }  // namespace

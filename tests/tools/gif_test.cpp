@@ -1,4 +1,4 @@
-#include "tools/gif.h"
+#include "core/gif.h"
 
 #include <gtest/gtest.h>
 
