@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/common.h"
 #include "core/fileio.h"
@@ -104,7 +105,30 @@ std::unique_ptr<CImage> CLinearStretch(const CImage *cimg, int f1, int f2, int g
   const size_t n = cimg->C[0]->val.size();
   const int *r = cimg->C[0]->val.data(), *g = cimg->C[1]->val.data(), *b = cimg->C[2]->val.data();
   int *nr = out->C[0]->val.data(), *ng = out->C[1]->val.data(), *nb = out->C[2]->val.data();
-  for (size_t p = 0; p < n; p++) StretchPixelLuma(s, r[p], g[p], b[p], &nr[p], &ng[p], &nb[p]);
+  // A pixel's result depends on its colour alone, and renderings repeat
+  // few colours (the background above all): results are kept in a small
+  // table by colour and looked up before they are computed.
+  struct Entry {
+    int r = -1, g = 0, b = 0, nr = 0, ng = 0, nb = 0;
+    bool valid = false;
+  };
+  constexpr unsigned kBits = 12;
+  std::vector<Entry> seen(1u << kBits);
+  for (size_t p = 0; p < n; p++) {
+    const unsigned key = (static_cast<unsigned>(r[p]) * 2654435761u ^ static_cast<unsigned>(g[p]) * 40503u ^
+                          static_cast<unsigned>(b[p])) & ((1u << kBits) - 1);
+    Entry &e = seen[key];
+    if (!e.valid || e.r != r[p] || e.g != g[p] || e.b != b[p]) {
+      e.valid = true;
+      e.r = r[p];
+      e.g = g[p];
+      e.b = b[p];
+      StretchPixelLuma(s, r[p], g[p], b[p], &e.nr, &e.ng, &e.nb);
+    }
+    nr[p] = e.nr;
+    ng[p] = e.ng;
+    nb[p] = e.nb;
+  }
   return out;
 }
 

@@ -35,8 +35,9 @@ proc View::add_view {parent name} {
   ScrolledWindow $sw -auto both
   set c [canvas $sw.canvas -highlightthickness 0 -borderwidth 0 -width 160 -height 120]
   $sw setwidget $c
-  # A zoomed view copies only what it shows: scrolling or resizing copies
-  # the newly shown part.
+  # A view at 100 percent or more copies only what it shows (a photo put
+  # into a displayed image costs ten times the put): scrolling or resizing
+  # copies the newly shown part.
   foreach option {-xscrollcommand -yscrollcommand} {
     $c configure $option [list View::Scrolled $name [$c cget $option]]
   }
@@ -54,7 +55,7 @@ proc View::Scrolled {name command args} {
   variable window
   variable path
   if {$command ne ""} { uplevel #0 $command $args }
-  if {$zoom($name) <= 100} return
+  if {$zoom($name) < 100} return
   set c $path($name)
   if {![winfo exists $c]} return
   # Redrawing sets the scroll region, which calls this again: only a change
@@ -114,9 +115,7 @@ proc View::update {name} {
   set c $path($name)
   set shown [expr {$c ne "-1" && [winfo exists $c]}]
   set at {0 0}
-  if {$z == 100} {
-    $disp copy $photo -subsample $fx $fy -shrink
-  } elseif {$z > 100} {
+  if {$z >= 100} {
     set k [expr {$z / 100}]
     if {$shown} {
       variable window

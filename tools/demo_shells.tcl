@@ -2,7 +2,8 @@
 #   orvanesh tools/demo_shells.tcl <demo dir>
 # The labelled phantom becomes an object shell (borders, normals from each
 # object's distance map, antialiased opacities: what the import wizard does),
-# the grey phantom a body shell.
+# the grey phantom a body shell classified opaque (every voxel labelled 1,
+# so that the 3D view shows its surface at once).
 set dir [lindex $argv 0]
 
 set scn [ReadScene $dir/phantom_labels.scn]
@@ -29,5 +30,8 @@ SetShellVoxels $body $grey
 SetShellList $body $grey
 c_SetShellNormal $body $grey
 SetBodyShellValue $body $grey
+set opaque [c_List2Curve {0 1.0 4095 1.0}]
+c_ClassifyBodyShell $body $opaque 0
+c_FreeCurve $opaque
 c_SetShellResolution $body [GetDx $grey] [GetDy $grey] [GetDz $grey]
 WriteBodyShell $body $dir/phantom.bsh

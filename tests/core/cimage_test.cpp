@@ -3,6 +3,8 @@
 // band-wise operations.
 #include "core/cimage.h"
 
+#include <array>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -132,6 +134,29 @@ TEST(CLinearStretch, IdentityKeepsColoursUpToTruncation) {
   EXPECT_EQ(Pixel(*out, 2), (std::vector<int>{9, 199, 29}));
   EXPECT_EQ(Pixel(*out, 3), (std::vector<int>{254, 0, 0}));
   EXPECT_EQ(Pixel(*c, 2), (std::vector<int>{10, 200, 30}));  // input unchanged
+}
+
+TEST(CLinearStretch, EveryPixelIsItsOwnStretchWhateverColoursRepeat) {
+  // Few colours repeated in runs and many colours at random, values past
+  // the byte range included, so that results kept by colour are met again
+  // and colours that share a table slot replace one another.
+  std::vector<std::vector<int>> pixels;
+  unsigned seed = 5;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, static_cast<int>(seed >> 16); };
+  for (int i = 0; i < 20000; ++i) {
+    if (i % 3 == 0) pixels.push_back({next() % 4 * 60, 0, next() % 2 * 255});
+    else pixels.push_back({next() % 300 - 20, next() % 256, next() % 256});
+  }
+  auto c = MakeCImage(static_cast<int>(pixels.size()), 1, pixels);
+  for (auto [f1, f2, g1, g2] : {std::array<int, 4>{0, 255, 0, 255}, {40, 120, 20, 230}, {90, 90, 0, 255}}) {
+    auto out = CLinearStretch(c.get(), f1, f2, g1, g2);
+    const LumaStretch s = MakeLumaStretch(f1, f2, g1, g2);
+    for (size_t p = 0; p < pixels.size(); ++p) {
+      int r, g, b;
+      StretchPixelLuma(s, pixels[p][0], pixels[p][1], pixels[p][2], &r, &g, &b);
+      ASSERT_EQ(Pixel(*out, static_cast<int>(p)), (std::vector<int>{r, g, b})) << p;
+    }
+  }
 }
 
 // ---- operations ----
