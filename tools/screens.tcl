@@ -20,11 +20,14 @@ while {$app eq ""} {
   after 50
 }
 
-proc shot {name script} {
+# A screenshot of the main window, or of the whole screen for a panel that
+# floats over it.
+proc shot {name script {window {}}} {
+  if {$window eq ""} { set window $::window }
   send $::app $script
   send $::app {update}
   after 300
-  exec import -window $::window [file join $::out $name.png]
+  exec import -window $window [file join $::out $name.png]
   puts [file join $::out $name.png]
 }
 
@@ -40,6 +43,37 @@ shot slice_body {
   set current(method) MIP
   App::window::update
 }
+# The 3D view with each method of the method menu: the object shell with
+# the grey scene attached for the scene cuts, then the body shell; the clip
+# box takes the front half away so that the cuts show.
+foreach {shell methods} {
+  phantom_labels {"3D" "3D with scene cut" "3D with cut plane" "3D with scene cut plane" "Stereo"}
+  phantom {"3D" "3D with cut" "3D with cut plane" "MIP" "Color MIP" "Stereo"}
+} {
+  foreach method $methods {
+    set file method_${shell}_[string map {" " _} [string tolower $method]]
+    shot $file [list apply {{shell method} {
+      global current
+      set current(shell) $shell
+      App::combo::choose_shell
+      Shell::set_scene phantom_labels [Scene::get_handle phantom]
+      set current(clip) [list 0 [App::slice::max x] 0 [App::slice::max y] \
+          [expr {[App::slice::max z] / 2}] [App::slice::max z]]
+      Shell::set_cutplanes $shell $current(clip)
+      Shell::set_angles $shell 30 40
+      set current(method) $method
+      App::dlg::SetMethod view_3
+    }} $shell $method]
+  }
+}
+send $app {App::clip::reset; App::window::update}
+# The 3D window/level panel, over its histogram.
+shot windowlevel_3d {
+  set current(method) 3D
+  App::dlg::SetMethod view_3
+  App::dlg::windowlevel_render $Form::bbox(view_3).b2 view_3
+} root
+send $app {foreach w [winfo children .] { if {[winfo class $w] eq "Toplevel"} { destroy $w } }}
 shot classify {
   App::window::classify
   set current(training) den
