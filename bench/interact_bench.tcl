@@ -12,10 +12,6 @@
 #   - a burst of motion events queued while one frame is drawn: how many
 #     frames they cost (merged into one) and whether the angles are the sum.
 #   build/orvanesh -tk bench/interact_bench.tcl ?size? ?moves?
-package require Tk
-wm withdraw .
-tk appname interact-bench-[pid]
-
 proc readFile {path} {
   set f [open $path rb]
   set data [read $f]

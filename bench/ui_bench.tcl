@@ -5,10 +5,6 @@
 #     redrawn, the canvas displayed) at zoom 100 and 400.
 #   build/orvanesh -tk bench/ui_bench.tcl ?scene.scn? ?starts? ?presses?
 # Without a scene, one of 512 x 512 x 200 voxels is made with make_phantom.
-package require Tk
-wm withdraw .
-tk appname ui-bench-[pid]
-
 proc readFile {path} {
   set f [open $path rb]
   set data [read $f]

@@ -1,6 +1,9 @@
 # Shared by the benchmarks that drive the real program on the current
 # display: starting and stopping it, and medians. Loaded with
 #   eval [readFile [file join [file dirname [info script]] ui_util.tcl]]
+package require Tk
+wm withdraw .
+tk appname [file rootname [file tail [info script]]]-[pid]
 set bin [file dirname [info nameofexecutable]]
 
 proc median {values} {
