@@ -32,15 +32,8 @@ long long HeaderNumber(const std::string &text, size_t *at) {
   return digits == 0 ? -1 : value;
 }
 
-std::uint32_t Packed(const std::uint8_t *p) {
-  return static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
-}
-
-// A box of grid cells of the median cut, inclusive bounds per channel.
-struct Box {
-  int lo[3], hi[3];
-  std::uint64_t pixels;
-};
+// Distinct colours counted before their lowest bits are dropped.
+constexpr size_t kMaxTallies = 1u << 18;
 
 }  // namespace
 
@@ -66,122 +59,150 @@ RgbFrame ReadRgbFrame(const char *filename) {
   return frame;
 }
 
-void MoviePalette::Count(const RgbFrame &frame) {
-  const size_t n = frame.rgb.size() / 3;
-  for (size_t i = 0; i < n; ++i) {
-    const std::uint8_t *p = &frame.rgb[3 * i];
-    const int cell = Cell(p);
-    ++count_[cell];
-    sum_[3 * cell] += p[0];
-    sum_[3 * cell + 1] += p[1];
-    sum_[3 * cell + 2] += p[2];
-    if (!manyColours_) {
-      const std::uint32_t c = Packed(p);
-      if (std::find(exact_.begin(), exact_.end(), c) == exact_.end()) {
-        exact_.push_back(c);
-        if (exact_.size() > 256) manyColours_ = true;
-      }
+std::uint32_t MoviePalette::Key(const std::uint8_t *p) const {
+  const std::uint32_t mask = 0xffu >> drop_ << drop_;
+  return (p[0] & mask) << 16 | (p[1] & mask) << 8 | (p[2] & mask);
+}
+
+// Drops one more low bit of each channel, merging the colours it joins.
+void MoviePalette::Coarsen() {
+  ++drop_;
+  const std::uint32_t mask = 0xffu >> drop_ << drop_;
+  const std::uint32_t keep = mask << 16 | mask << 8 | mask;
+  for (Tally &t : tally_) t.key &= keep;
+  // Cleared bits of green and blue move keys past others: order again.
+  std::sort(tally_.begin(), tally_.end(), [](const Tally &a, const Tally &b) { return a.key < b.key; });
+  std::vector<Tally> merged;
+  merged.reserve(tally_.size());
+  for (const Tally &t : tally_) {
+    if (merged.empty() || merged.back().key != t.key) {
+      merged.push_back(t);
+    } else {
+      Tally &m = merged.back();
+      m.pixels += t.pixels;
+      m.r += t.r;
+      m.g += t.g;
+      m.b += t.b;
     }
   }
+  tally_.swap(merged);
+}
+
+// A frame's colours sorted (key above, the colour itself below, so that
+// the sums of a key's pixels come from their own colours), run-length
+// counted, then merged into the tallies of the frames before.
+void MoviePalette::Count(const RgbFrame &frame) {
+  const size_t n = frame.rgb.size() / 3;
+  std::vector<std::uint64_t> pixels(n);
+  for (size_t i = 0; i < n; ++i) {
+    const std::uint8_t *p = &frame.rgb[3 * i];
+    const std::uint32_t colour = static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+    pixels[i] = static_cast<std::uint64_t>(Key(p)) << 24 | colour;
+  }
+  std::sort(pixels.begin(), pixels.end());
+  std::vector<Tally> runs;
+  runs.reserve(std::min(n, kMaxTallies + 1));
+  for (std::uint64_t v : pixels) {
+    const std::uint32_t key = static_cast<std::uint32_t>(v >> 24);
+    if (runs.empty() || runs.back().key != key) {
+      runs.push_back(Tally{});
+      runs.back().key = key;
+    }
+    Tally &t = runs.back();
+    ++t.pixels;
+    t.r += (v >> 16) & 0xff;
+    t.g += (v >> 8) & 0xff;
+    t.b += v & 0xff;
+  }
+  std::vector<Tally> merged;
+  merged.reserve(tally_.size() + runs.size());
+  size_t a = 0, b = 0;
+  while (a < tally_.size() || b < runs.size()) {
+    if (b == runs.size() || (a < tally_.size() && tally_[a].key < runs[b].key)) {
+      merged.push_back(tally_[a++]);
+    } else if (a == tally_.size() || runs[b].key < tally_[a].key) {
+      merged.push_back(runs[b++]);
+    } else {
+      Tally t = tally_[a++];
+      const Tally &u = runs[b++];
+      t.pixels += u.pixels;
+      t.r += u.r;
+      t.g += u.g;
+      t.b += u.b;
+      merged.push_back(t);
+    }
+  }
+  tally_.swap(merged);
+  while (tally_.size() > kMaxTallies) Coarsen();
 }
 
 void MoviePalette::Build() {
   palette_.clear();
-  if (!manyColours_) {
-    std::sort(exact_.begin(), exact_.end());
-    if (exact_.empty()) exact_.push_back(0);
-    for (std::uint32_t c : exact_) {
-      palette_.push_back(static_cast<std::uint8_t>(c >> 16));
-      palette_.push_back(static_cast<std::uint8_t>(c >> 8));
-      palette_.push_back(static_cast<std::uint8_t>(c));
-    }
-    return;
-  }
-  auto cellOf = [](int r, int g, int b) { return r << 10 | g << 5 | b; };
-  // Shrinks a box to the cells it holds pixels in and counts them.
-  auto fit = [&](Box &box) {
-    int lo[3] = {31, 31, 31}, hi[3] = {0, 0, 0};
-    box.pixels = 0;
-    for (int r = box.lo[0]; r <= box.hi[0]; ++r)
-      for (int g = box.lo[1]; g <= box.hi[1]; ++g)
-        for (int b = box.lo[2]; b <= box.hi[2]; ++b) {
-          const std::uint64_t n = count_[cellOf(r, g, b)];
-          if (n == 0) continue;
-          box.pixels += n;
-          const int v[3] = {r, g, b};
-          for (int k = 0; k < 3; ++k) {
-            lo[k] = std::min(lo[k], v[k]);
-            hi[k] = std::max(hi[k], v[k]);
-          }
-        }
-    std::copy(lo, lo + 3, box.lo);
-    std::copy(hi, hi + 3, box.hi);
+  struct Colour {
+    std::uint8_t c[3];
+    Tally *tally;
   };
-  std::vector<Box> boxes(1, Box{{0, 0, 0}, {31, 31, 31}, 0});
-  fit(boxes[0]);
+  std::vector<Colour> colours;
+  colours.reserve(tally_.size());
+  for (Tally &t : tally_) {
+    colours.push_back({{static_cast<std::uint8_t>(t.key >> 16), static_cast<std::uint8_t>(t.key >> 8),
+                        static_cast<std::uint8_t>(t.key)}, &t});
+  }
+  if (colours.empty()) colours.push_back({{0, 0, 0}, nullptr});
+
+  struct Box {
+    size_t begin, end;
+    std::uint64_t pixels;
+  };
+  auto pixelsOf = [&](size_t begin, size_t end) {
+    std::uint64_t n = 0;
+    for (size_t i = begin; i < end; ++i) n += colours[i].tally ? colours[i].tally->pixels : 1;
+    return n;
+  };
+  std::vector<Box> boxes{{0, colours.size(), pixelsOf(0, colours.size())}};
   while (boxes.size() < 256) {
-    // The box with the most pixels that still spans more than one cell is
-    // split across its longest side where half its pixels lie below.
+    // The box of most pixels that holds two colours or more is split.
     int pick = -1;
-    for (size_t i = 0; i < boxes.size(); ++i) {
-      const Box &b = boxes[i];
-      const bool single = b.lo[0] == b.hi[0] && b.lo[1] == b.hi[1] && b.lo[2] == b.hi[2];
-      if (!single && b.pixels > 0 && (pick < 0 || b.pixels > boxes[pick].pixels)) pick = static_cast<int>(i);
-    }
+    for (size_t i = 0; i < boxes.size(); ++i)
+      if (boxes[i].end - boxes[i].begin > 1 && (pick < 0 || boxes[i].pixels > boxes[pick].pixels))
+        pick = static_cast<int>(i);
     if (pick < 0) break;
-    Box box = boxes[pick];
+    const Box box = boxes[pick];
+    int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
+    for (size_t i = box.begin; i < box.end; ++i)
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min<int>(lo[k], colours[i].c[k]);
+        hi[k] = std::max<int>(hi[k], colours[i].c[k]);
+      }
     int axis = 0;
     for (int k = 1; k < 3; ++k)
-      if (box.hi[k] - box.lo[k] > box.hi[axis] - box.lo[axis]) axis = k;
-    std::vector<std::uint64_t> plane(32, 0);
-    for (int r = box.lo[0]; r <= box.hi[0]; ++r)
-      for (int g = box.lo[1]; g <= box.hi[1]; ++g)
-        for (int b = box.lo[2]; b <= box.hi[2]; ++b) {
-          const int v[3] = {r, g, b};
-          plane[v[axis]] += count_[cellOf(r, g, b)];
-        }
+      if (hi[k] - lo[k] > hi[axis] - lo[axis]) axis = k;
+    std::stable_sort(colours.begin() + box.begin, colours.begin() + box.end,
+                     [axis](const Colour &a, const Colour &b) { return a.c[axis] < b.c[axis]; });
+    // The first colour past half the box's pixels starts the upper box;
+    // each side keeps at least one colour.
     std::uint64_t below = 0;
-    int cut = box.lo[axis];
-    for (; cut < box.hi[axis] - 1; ++cut) {
-      below += plane[cut];
+    size_t cut = box.begin + 1;
+    for (; cut < box.end - 1; ++cut) {
+      below += colours[cut - 1].tally->pixels;
       if (2 * below >= box.pixels) break;
     }
-    Box low = box, high = box;
-    low.hi[axis] = cut;
-    high.lo[axis] = cut + 1;
-    fit(low);
-    fit(high);
-    boxes[pick] = low;
-    boxes.push_back(high);
+    boxes[pick] = {box.begin, cut, pixelsOf(box.begin, cut)};
+    boxes.push_back({cut, box.end, pixelsOf(cut, box.end)});
   }
-  for (const Box &box : boxes) {
-    std::uint64_t s[3] = {0, 0, 0};
-    for (int r = box.lo[0]; r <= box.hi[0]; ++r)
-      for (int g = box.lo[1]; g <= box.hi[1]; ++g)
-        for (int b = box.lo[2]; b <= box.hi[2]; ++b)
-          for (int k = 0; k < 3; ++k) s[k] += sum_[3 * cellOf(r, g, b) + k];
-    for (int k = 0; k < 3; ++k)
-      palette_.push_back(static_cast<std::uint8_t>(box.pixels ? (s[k] + box.pixels / 2) / box.pixels : 0));
-  }
-  // Each occupied cell takes the colour nearest its own mean.
-  cellIndex_.assign(32768, 0);
-  const int colours = static_cast<int>(palette_.size() / 3);
-  for (int cell = 0; cell < 32768; ++cell) {
-    const std::uint64_t n = count_[cell];
-    if (n == 0) continue;
-    long best = -1;
-    for (int i = 0; i < colours; ++i) {
-      long d = 0;
-      for (int k = 0; k < 3; ++k) {
-        const long mean = static_cast<long>((sum_[3 * cell + k] + n / 2) / n);
-        const long e = mean - palette_[3 * i + k];
-        d += e * e;
-      }
-      if (best < 0 || d < best) {
-        best = d;
-        cellIndex_[cell] = static_cast<std::uint8_t>(i);
-      }
+  for (size_t b = 0; b < boxes.size(); ++b) {
+    std::uint64_t n = 0, sum[3] = {0, 0, 0};
+    for (size_t i = boxes[b].begin; i < boxes[b].end; ++i) {
+      Tally *t = colours[i].tally;
+      if (t == nullptr) continue;
+      t->index = static_cast<int>(b);
+      n += t->pixels;
+      sum[0] += t->r;
+      sum[1] += t->g;
+      sum[2] += t->b;
     }
+    for (int k = 0; k < 3; ++k)
+      palette_.push_back(static_cast<std::uint8_t>(n ? (sum[k] + n / 2) / n : 0));
   }
 }
 
@@ -189,13 +210,11 @@ std::vector<std::uint8_t> MoviePalette::Index(const RgbFrame &frame) const {
   const size_t n = frame.rgb.size() / 3;
   std::vector<std::uint8_t> pixels(n);
   for (size_t i = 0; i < n; ++i) {
-    const std::uint8_t *p = &frame.rgb[3 * i];
-    if (manyColours_) {
-      pixels[i] = cellIndex_[Cell(p)];
-    } else {
-      const auto at = std::lower_bound(exact_.begin(), exact_.end(), Packed(p));
-      pixels[i] = static_cast<std::uint8_t>(at - exact_.begin());
-    }
+    // A colour not counted (a frame that changed since) takes the first.
+    const std::uint32_t key = Key(&frame.rgb[3 * i]);
+    const auto at = std::lower_bound(tally_.begin(), tally_.end(), key,
+                                     [](const Tally &t, std::uint32_t k) { return t.key < k; });
+    pixels[i] = static_cast<std::uint8_t>(at == tally_.end() || at->key != key ? 0 : at->index);
   }
   return pixels;
 }

@@ -20,24 +20,31 @@ RgbFrame ReadRgbFrame(const char *filename);
 // One colour table of at most 256 colours for a set of frames, and the
 // index of each pixel's colour in it. When the frames hold 256 colours or
 // fewer, the table is exactly those colours; otherwise it is a median cut
-// of the colours on a 5-bit-per-channel grid, each colour the mean of the
-// pixels of its box, and a pixel takes the table colour nearest its grid
-// cell's mean.
+// of the colours the frames hold (each box split where half its pixels lie
+// on either side of its longest side), each table colour the mean of the
+// pixels of its box. Frames of very many colours (noise) are counted with
+// their lowest bits dropped, so that counting never takes more than a few
+// megabytes.
 class MoviePalette {
  public:
-  void Count(const RgbFrame &frame);  // every frame, before the first Index
+  void Count(const RgbFrame &frame);  // every frame, before Build
   void Build();
   const std::vector<std::uint8_t> &Colours() const { return palette_; }
   std::vector<std::uint8_t> Index(const RgbFrame &frame) const;
 
  private:
-  static int Cell(const std::uint8_t *p) { return (p[0] >> 3) << 10 | (p[1] >> 3) << 5 | p[2] >> 3; }
-  std::vector<std::uint32_t> exact_;      // distinct colours while there are at most 256
-  bool manyColours_ = false;
-  std::vector<std::uint64_t> count_ = std::vector<std::uint64_t>(32768);
-  std::vector<std::uint64_t> sum_ = std::vector<std::uint64_t>(3 * 32768);
+  // The pixels of one colour key (0xRRGGBB with the dropped bits cleared)
+  // and the sums of their channels.
+  struct Tally {
+    std::uint32_t key = 0;
+    std::uint64_t pixels = 0, r = 0, g = 0, b = 0;
+    int index = 0;
+  };
+  std::uint32_t Key(const std::uint8_t *p) const;
+  void Coarsen();
+  int drop_ = 0;  // low bits of each channel left out of the key
+  std::vector<Tally> tally_;  // ordered by key, one entry a key
   std::vector<std::uint8_t> palette_;
-  std::vector<std::uint8_t> cellIndex_;   // grid cell -> table index
 };
 
 // Writes the frames, in order, as an endlessly looping animated GIF; frame

@@ -161,6 +161,41 @@ TEST(MoviePalette, ManyColoursStayClose) {
   EXPECT_LT(worst, 40);
 }
 
+TEST(MoviePalette, ShadesOfOneHueKeepTheirSteps) {
+  // A shaded object of one colour: 512 colours along the green axis, two
+  // for each level. Every level keeps a table colour of its own.
+  TempDir dir;
+  WriteFrame(dir.File("a"), 256, 2, [](int x, int y, int *c) { c[0] = 0; c[1] = x; c[2] = y; });
+  const RgbFrame a = ReadRgbFrame(dir.File("a").c_str());
+  MoviePalette palette;
+  palette.Count(a);
+  palette.Build();
+  EXPECT_EQ(palette.Colours().size(), 3u * 256);
+  const std::vector<std::uint8_t> index = palette.Index(a);
+  for (size_t i = 0; i < index.size(); ++i)
+    for (int k = 0; k < 3; ++k)
+      ASSERT_LE(std::abs(palette.Colours()[3 * index[i] + k] - a.rgb[3 * i + k]), 1) << i;
+}
+
+TEST(MoviePalette, NoiseIsCountedCoarserAndStillMapped) {
+  // More distinct colours than are counted one by one.
+  TempDir dir;
+  unsigned seed = 11;
+  WriteFrame(dir.File("a"), 600, 480, [&seed](int, int, int *c) {
+    for (int k = 0; k < 3; ++k) c[k] = (seed = seed * 1103515245u + 12345u) >> 24;
+  });
+  const RgbFrame a = ReadRgbFrame(dir.File("a").c_str());
+  MoviePalette palette;
+  palette.Count(a);
+  palette.Build();
+  EXPECT_EQ(palette.Colours().size(), 3u * 256);
+  const std::vector<std::uint8_t> index = palette.Index(a);
+  double sum = 0;
+  for (size_t i = 0; i < index.size(); ++i)
+    for (int k = 0; k < 3; ++k) sum += std::abs(palette.Colours()[3 * index[i] + k] - a.rgb[3 * i + k]);
+  EXPECT_LT(sum / (3.0 * index.size()), 20.0);
+}
+
 TEST(MovieFile, FramesDelaysAndLoop) {
   TempDir dir;
   std::vector<std::string> frames;
