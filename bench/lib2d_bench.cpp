@@ -3,7 +3,7 @@
 // 0..255) and its binary threshold. For each operation the least processor
 // time of three runs, ours and the peer's, the ratio peer / ours, and
 // under a missed target what bounds our figure.
-//   lib2d_bench [side]
+//   lib2d_bench [side] [ours]     (ours: our figures only, no peers)
 // Peers (Debian's python3-skimage, python3-scipy, python3-opencv), run by
 // the system's python3 in the same run:
 //   watershed from markers   iftWatershed, WaterLabel / skimage watershed  (target: >= 3x)
@@ -196,7 +196,9 @@ int main(int argc, char **argv) {
 
   printf("2D library on %d x %d images, one thread; least cpu time of 3 runs\n", n, n);
   fflush(stdout);
-  std::map<std::string, double> peers = PeerTimes(n, h);
+  const bool oursOnly = argc > 2 && std::string(argv[2]) == "ours";
+  std::map<std::string, double> peers;
+  if (!oursOnly) peers = PeerTimes(n, h);
   if (peers.empty()) printf("peers not available (python3 with skimage, scipy and cv2)\n");
 
   double ift = Least([&] {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <immintrin.h>
 #include <string>
 #include <vector>
 
@@ -277,6 +278,76 @@ void MedianRows3(const Image *img, Image *out) {
   }
 }
 
+// The same, eight pixels an instruction on processors with packed 32-bit
+// minimum and maximum; the few pixels left at a row's end go the scalar way.
+#define ORVANE_AVX2 __attribute__((target("avx2")))
+ORVANE_AVX2 inline __m256i Load8(const int *p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+}
+ORVANE_AVX2 inline void Store8(int *p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
+}
+ORVANE_AVX2 inline void Sort2(__m256i &a, __m256i &b) {
+  const __m256i l = _mm256_min_epi32(a, b);
+  b = _mm256_max_epi32(a, b);
+  a = l;
+}
+
+ORVANE_AVX2 void MedianRows3Wide(const Image *img, Image *out) {
+  const int nc = img->ncols, nr = img->nrows;
+  std::vector<int> lo(nc), mid(nc), hi(nc);
+  for (int y = 1; y + 1 < nr; y++) {
+    const int *a = img->val.data() + img->tbrow[y - 1];
+    const int *b = a + nc, *c = b + nc;
+    int x = 0;
+    for (; x + 8 <= nc; x += 8) {
+      __m256i u = Load8(a + x), v = Load8(b + x), w = Load8(c + x);
+      Sort2(u, v);
+      Sort2(v, w);
+      Sort2(u, v);
+      Store8(&lo[x], u);
+      Store8(&mid[x], v);
+      Store8(&hi[x], w);
+    }
+    for (; x < nc; x++) {
+      int u = a[x], v = b[x], w = c[x];
+      Sort2(u, v);
+      Sort2(v, w);
+      Sort2(u, v);
+      lo[x] = u;
+      mid[x] = v;
+      hi[x] = w;
+    }
+    int *o = out->val.data() + out->tbrow[y];
+    x = 1;
+    for (; x + 9 <= nc; x += 8) {
+      __m256i l = _mm256_max_epi32(_mm256_max_epi32(Load8(&lo[x - 1]), Load8(&lo[x])), Load8(&lo[x + 1]));
+      __m256i h = _mm256_min_epi32(_mm256_min_epi32(Load8(&hi[x - 1]), Load8(&hi[x])), Load8(&hi[x + 1]));
+      __m256i m0 = Load8(&mid[x - 1]), m1 = Load8(&mid[x]), m2 = Load8(&mid[x + 1]);
+      Sort2(m0, m1);
+      m1 = _mm256_min_epi32(m1, m2);
+      m1 = _mm256_max_epi32(m0, m1);
+      Sort2(l, m1);
+      m1 = _mm256_min_epi32(m1, h);
+      m1 = _mm256_max_epi32(l, m1);
+      Store8(o + x, m1);
+    }
+    for (; x + 1 < nc; x++) {
+      int l = std::max(std::max(lo[x - 1], lo[x]), lo[x + 1]);
+      int h = std::min(std::min(hi[x - 1], hi[x]), hi[x + 1]);
+      int m0 = mid[x - 1], m1 = mid[x], m2 = mid[x + 1];
+      Sort2(m0, m1);
+      Sort2(m1, m2);
+      Sort2(m0, m1);
+      int m = m1;
+      Sort2(l, m);
+      Sort2(m, h);
+      Sort2(l, m);
+      o[x] = m;
+    }
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<Image> LinearFilter(Image *img, Kernel *K) {
@@ -323,21 +394,35 @@ std::unique_ptr<Image> MedianFilter(Image *img, AdjRel *A) {
   auto out = CreateImage(img->ncols, img->nrows);
   NeighbourValues nv(img, A);
   std::vector<int> v(std::max(A->n, 1));
-  const bool square = IsSquare3(A);
-  if (square) MedianRows3(img, out.get());
-  for (int y = 0; y < img->nrows; y++) {
-    const bool borderRow = y == 0 || y == img->nrows - 1;
-    for (int x = 0; x < img->ncols; x++) {
-      if (square && !borderRow && x != 0 && x != img->ncols - 1) continue;
-      int k = nv.Gather(x, y, v.data());
-      if (k == 0) {
-        out->at(x, y) = img->at(x, y);
-        continue;
-      }
-      std::nth_element(v.begin(), v.begin() + k / 2, v.begin() + k);
-      out->at(x, y) = v[k / 2];
+  auto sorted = [&](int x, int y) {
+    const int k = nv.Gather(x, y, v.data());
+    if (k == 0) {
+      out->at(x, y) = img->at(x, y);
+      return;
     }
+    std::nth_element(v.begin(), v.begin() + k / 2, v.begin() + k);
+    out->at(x, y) = v[k / 2];
+  };
+  const int nc = img->ncols, nr = img->nrows;
+  if (IsSquare3(A) && nc >= 3 && nr >= 3) {
+    // The interior by sorted columns, the outermost rows and columns by
+    // sorting what lies inside.
+    if (__builtin_cpu_supports("avx2"))
+      MedianRows3Wide(img, out.get());
+    else
+      MedianRows3(img, out.get());
+    for (int x = 0; x < nc; x++) {
+      sorted(x, 0);
+      sorted(x, nr - 1);
+    }
+    for (int y = 1; y + 1 < nr; y++) {
+      sorted(0, y);
+      sorted(nc - 1, y);
+    }
+    return out;
   }
+  for (int y = 0; y < nr; y++)
+    for (int x = 0; x < nc; x++) sorted(x, y);
   return out;
 }
 
