@@ -134,12 +134,176 @@ void CheckKernelFits(const Image *img, const Kernel *K, const char *func) {
           func);
 }
 
+// Code for processors with the 256-bit integer and float instructions,
+// chosen at run time.
+#define ORVANE_AVX2 __attribute__((target("avx2")))
+ORVANE_AVX2 inline __m256i Load8(const int *p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+}
+ORVANE_AVX2 inline void Store8(int *p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
+}
+ORVANE_AVX2 inline void Sort2(__m256i &a, __m256i &b) {
+  const __m256i l = _mm256_min_epi32(a, b);
+  b = _mm256_max_epi32(a, b);
+  a = l;
+}
+
+// ---- the correlation where single precision is exact ----
+//
+// With every weight w(i) = M(i) 2^e for integers M(i) and one exponent e,
+// and every pixel within v, each partial sum of the correlation is an
+// integer multiple of 2^e below v sum |M(i)| 2^e in magnitude. When that
+// bound is below 2^24 2^e every partial sum is exact in single precision,
+// in whatever order it is formed, and so equals the double sum in the
+// kernel's order; pixels outside the image then add an exact 0 as well. The
+// weights give the largest v for which this holds (0 when none does).
+int ExactInSingleLimit(const Kernel *K) {
+  int lsb = INT_MAX;
+  double sumW = 0.0;
+  for (float w : K->weights) {
+    if (!std::isfinite(w)) return 0;
+    if (w == 0.0f) continue;
+    int e;
+    const double m = std::frexp(std::fabs(static_cast<double>(w)), &e);
+    long long mant = static_cast<long long>(std::ldexp(m, 24));
+    lsb = std::min(lsb, e - 24 + __builtin_ctzll(mant));
+    sumW += std::fabs(static_cast<double>(w));
+  }
+  if (lsb == INT_MAX) return INT_MAX;  // all zero
+  const double sumM = std::ldexp(sumW, -lsb) * (1.0 + 1e-12);
+  const double limit = std::min((16777216.0 - 1.0) / sumM, 2147483647.0 / (sumW * (1.0 + 1e-12)));
+  return limit >= 1.0 ? static_cast<int>(std::min(limit, 1073741824.0)) : 0;
+}
+
+// out[x] = trunc(sum over i of w[i] src[i][x]) for x0 <= x < W.
+void RowSums(int x0, int W, int n, const float *w, const float *const *src, int *out) {
+  for (int x = x0; x < W; x++) {
+    float a = 0.0f;
+    for (int i = 0; i < n; i++) a += w[i] * src[i][x];
+    out[x] = static_cast<int>(a);
+  }
+}
+
+ORVANE_AVX2 void RowSumsWide(int W, int n, const float *w, const float *const *src, int *out) {
+  int x = 0;
+  for (; x + 32 <= W; x += 32) {
+    __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0;
+    for (int i = 0; i < n; i++) {
+      const __m256 wi = _mm256_set1_ps(w[i]);
+      const float *s = src[i] + x;
+      a0 = _mm256_add_ps(a0, _mm256_mul_ps(wi, _mm256_loadu_ps(s)));
+      a1 = _mm256_add_ps(a1, _mm256_mul_ps(wi, _mm256_loadu_ps(s + 8)));
+      a2 = _mm256_add_ps(a2, _mm256_mul_ps(wi, _mm256_loadu_ps(s + 16)));
+      a3 = _mm256_add_ps(a3, _mm256_mul_ps(wi, _mm256_loadu_ps(s + 24)));
+    }
+    Store8(out + x, _mm256_cvttps_epi32(a0));
+    Store8(out + x + 8, _mm256_cvttps_epi32(a1));
+    Store8(out + x + 16, _mm256_cvttps_epi32(a2));
+    Store8(out + x + 24, _mm256_cvttps_epi32(a3));
+  }
+  for (; x + 8 <= W; x += 8) {
+    __m256 a = _mm256_setzero_ps();
+    for (int i = 0; i < n; i++)
+      a = _mm256_add_ps(a, _mm256_mul_ps(_mm256_set1_ps(w[i]), _mm256_loadu_ps(src[i] + x)));
+    Store8(out + x, _mm256_cvttps_epi32(a));
+  }
+  RowSums(x, W, n, w, src, out);
+}
+
+// dst[x] = src[x] as floats; false when a value lies beyond +-limit.
+bool RowToSingle(const int *src, int n, int limit, float *dst) {
+  bool inside = true;
+  for (int x = 0; x < n; x++) {
+    inside &= src[x] <= limit && src[x] >= -limit;
+    dst[x] = static_cast<float>(src[x]);
+  }
+  return inside;
+}
+
+ORVANE_AVX2 bool RowToSingleWide(const int *src, int n, int limit, float *dst) {
+  __m256i lo = _mm256_setzero_si256(), hi = lo;
+  int x = 0;
+  for (; x + 8 <= n; x += 8) {
+    const __m256i v = Load8(src + x);
+    lo = _mm256_min_epi32(lo, v);
+    hi = _mm256_max_epi32(hi, v);
+    _mm256_storeu_ps(dst + x, _mm256_cvtepi32_ps(v));
+  }
+  alignas(32) int l[8], h[8];
+  _mm256_store_si256(reinterpret_cast<__m256i *>(l), lo);
+  _mm256_store_si256(reinterpret_cast<__m256i *>(h), hi);
+  bool inside = RowToSingle(src + x, n - x, limit, dst + x);
+  for (int k = 0; k < 8; k++) inside &= l[k] >= -limit && h[k] <= limit;
+  return inside;
+}
+
+// Correlate (below) in single precision over rows padded with zeros, or
+// false, leaving out partly written, when a pixel lies beyond limit.
+bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int oy, int limit) {
+  const AdjRel *D = K->displacements.get();
+  const int nc = img->ncols, nr = img->nrows, W = out->ncols, H = out->nrows;
+  const bool wide = __builtin_cpu_supports("avx2");
+  // Entries of weight 0 add nothing and are left out.
+  std::vector<int> dx, dy;
+  std::vector<float> w;
+  for (int i = 0; i < D->n; i++)
+    if (K->weights[i] != 0.0f) {
+      dx.push_back(D->dx[i] - ox);
+      dy.push_back(D->dy[i] - oy);
+      w.push_back(K->weights[i]);
+    }
+  const int n = static_cast<int>(w.size());
+  int padL = 0, padR = 0, lo = 0, hi = 0;
+  for (int i = 0; i < n; i++) {
+    padL = std::max(padL, -dx[i]);
+    padR = std::max(padR, W - 1 + dx[i] - (nc - 1));
+    lo = std::min(lo, dy[i]);
+    hi = std::max(hi, dy[i]);
+  }
+  const int len = padL + nc + padR, span = hi - lo + 1;
+  // Input rows as floats, each converted once and kept in a ring while the
+  // kernel spans it.
+  std::vector<std::vector<float>> ring(span, std::vector<float>(len, 0.0f));
+  std::vector<int> held(span, -1);
+  bool inside = true;
+  auto rowOf = [&](int sy) -> const float * {
+    std::vector<float> &r = ring[sy % span];
+    if (held[sy % span] != sy) {
+      const int *src = img->val.data() + img->tbrow[sy];
+      inside &= wide ? RowToSingleWide(src, nc, limit, r.data() + padL)
+                     : RowToSingle(src, nc, limit, r.data() + padL);
+      held[sy % span] = sy;
+    }
+    return r.data() + padL;
+  };
+  std::vector<const float *> src(std::max(n, 1));
+  std::vector<float> wy(std::max(n, 1));
+  for (int y = 0; y < H && inside; y++) {
+    int m = 0;
+    for (int i = 0; i < n; i++) {
+      const int sy = y + dy[i];
+      if (sy < 0 || sy >= nr) continue;  // a row of zeros
+      src[m] = rowOf(sy) + dx[i];
+      wy[m++] = w[i];
+    }
+    int *o = out->val.data() + out->tbrow[y];
+    if (wide)
+      RowSumsWide(W, m, wy.data(), src.data(), o);
+    else
+      RowSums(0, W, m, wy.data(), src.data(), o);
+  }
+  return inside;
+}
+
 // out(x, y) = trunc(sum w(i) img(x + dx(i) - ox, y + dy(i) - oy)) over the
 // entries whose pixel is inside, for an output of W x H. Runs a row at a
 // time, one kernel entry after another, so the inner loop is a plain
 // multiply-add over a stretch of the row without bounds tests.
 std::unique_ptr<Image> Correlate(const Image *img, const Kernel *K, int W, int H, int ox, int oy) {
   auto out = CreateImage(W, H);
+  const int limit = ExactInSingleLimit(K);
+  if (limit > 0 && CorrelateExact(img, K, out.get(), ox, oy, limit)) return out;
   const AdjRel *D = K->displacements.get();
   const int nc = img->ncols, nr = img->nrows;
   // The input rows a kernel spans, converted to double once each and kept
@@ -280,19 +444,6 @@ void MedianRows3(const Image *img, Image *out) {
 
 // The same, eight pixels an instruction on processors with packed 32-bit
 // minimum and maximum; the few pixels left at a row's end go the scalar way.
-#define ORVANE_AVX2 __attribute__((target("avx2")))
-ORVANE_AVX2 inline __m256i Load8(const int *p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-}
-ORVANE_AVX2 inline void Store8(int *p, __m256i v) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
-}
-ORVANE_AVX2 inline void Sort2(__m256i &a, __m256i &b) {
-  const __m256i l = _mm256_min_epi32(a, b);
-  b = _mm256_max_epi32(a, b);
-  a = l;
-}
-
 ORVANE_AVX2 void MedianRows3Wide(const Image *img, Image *out) {
   const int nc = img->ncols, nr = img->nrows;
   std::vector<int> lo(nc), mid(nc), hi(nc);

@@ -42,7 +42,9 @@ std::vector<std::unique_ptr<AdjRel>> OddRelations() {
   return rels;
 }
 
-// Images of the value ranges that choose different paths.
+// Images of the value ranges that choose different paths: levels that a
+// single-precision sum holds exactly, wide ones that it does not, and a
+// large value met only after many rows.
 std::vector<std::unique_ptr<Image>> RangedImages(std::mt19937 &rng, int nc, int nr) {
   std::vector<std::unique_ptr<Image>> imgs;
   imgs.push_back(RandomImage(rng, nc, nr, 0, 255));
@@ -52,6 +54,10 @@ std::vector<std::unique_ptr<Image>> RangedImages(std::mt19937 &rng, int nc, int 
   auto outlier = RandomImage(rng, nc, nr, 0, 255);
   outlier->val[outlier->val.size() / 2] = 70000;
   imgs.push_back(std::move(outlier));
+  // Small values up to a row far down that holds a large one.
+  auto late = RandomImage(rng, nc, nr, 0, 255);
+  late->val[late->val.size() - 2] = 5000000;
+  imgs.push_back(std::move(late));
   return imgs;
 }
 
