@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <immintrin.h>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/common.h"
 #include "core/stretch.h"
+#include "lib2d/lanes.h"
 #include "lib2d/mathematics.h"
 #include "lib2d/segmentation.h"
 #include "segment/voxelwise3.h"
@@ -134,21 +135,6 @@ void CheckKernelFits(const Image *img, const Kernel *K, const char *func) {
           func);
 }
 
-// Code for processors with the 256-bit integer and float instructions,
-// chosen at run time.
-#define ORVANE_AVX2 __attribute__((target("avx2")))
-ORVANE_AVX2 inline __m256i Load8(const int *p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-}
-ORVANE_AVX2 inline void Store8(int *p, __m256i v) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
-}
-ORVANE_AVX2 inline void Sort2(__m256i &a, __m256i &b) {
-  const __m256i l = _mm256_min_epi32(a, b);
-  b = _mm256_max_epi32(a, b);
-  a = l;
-}
-
 // ---- the correlation where single precision is exact ----
 //
 // With every weight w(i) = M(i) 2^e for integers M(i) and one exponent e,
@@ -176,74 +162,81 @@ int ExactInSingleLimit(const Kernel *K) {
   return limit >= 1.0 ? static_cast<int>(std::min(limit, 1073741824.0)) : 0;
 }
 
-// out[x] = trunc(sum over i of w[i] src[i][x]) for x0 <= x < W.
-void RowSums(int x0, int W, int n, const float *w, const float *const *src, int *out) {
-  for (int x = x0; x < W; x++) {
+template <class I, class F>
+ORVANE_LANE_INLINE I TruncLanes(F f) {
+  if constexpr (std::is_same_v<F, float>)
+    return static_cast<int>(f);
+  else
+    return __builtin_convertvector(f, I);
+}
+template <class F, class I>
+ORVANE_LANE_INLINE F FloatLanes(I v) {
+  if constexpr (std::is_same_v<I, int>)
+    return static_cast<float>(v);
+  else
+    return __builtin_convertvector(v, F);
+}
+
+// out[x] = trunc(sum over i of w[i] src[i][x]) for x < W, 4 W pixels a
+// step while they last.
+template <int L>
+ORVANE_LANE_INLINE void RowSums(int W, int n, const float *w, const float *const *src, int *out) {
+  typedef typename Lanes<float, L>::type F;
+  typedef typename Lanes<int, L>::type I;
+  int x = 0;
+  for (; x + 4 * L <= W; x += 4 * L) {
+    F a0 = F{} + 0.0f, a1 = a0, a2 = a0, a3 = a0;
+    for (int i = 0; i < n; i++) {
+      const F wi = F{} + w[i];
+      const float *s = src[i] + x;
+      a0 += wi * LoadLanes<F>(s);
+      a1 += wi * LoadLanes<F>(s + L);
+      a2 += wi * LoadLanes<F>(s + 2 * L);
+      a3 += wi * LoadLanes<F>(s + 3 * L);
+    }
+    StoreLanes(out + x, TruncLanes<I>(a0));
+    StoreLanes(out + x + L, TruncLanes<I>(a1));
+    StoreLanes(out + x + 2 * L, TruncLanes<I>(a2));
+    StoreLanes(out + x + 3 * L, TruncLanes<I>(a3));
+  }
+  for (; x < W; x++) {
     float a = 0.0f;
     for (int i = 0; i < n; i++) a += w[i] * src[i][x];
     out[x] = static_cast<int>(a);
   }
 }
-
-ORVANE_AVX2 void RowSumsWide(int W, int n, const float *w, const float *const *src, int *out) {
-  int x = 0;
-  for (; x + 32 <= W; x += 32) {
-    __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0;
-    for (int i = 0; i < n; i++) {
-      const __m256 wi = _mm256_set1_ps(w[i]);
-      const float *s = src[i] + x;
-      a0 = _mm256_add_ps(a0, _mm256_mul_ps(wi, _mm256_loadu_ps(s)));
-      a1 = _mm256_add_ps(a1, _mm256_mul_ps(wi, _mm256_loadu_ps(s + 8)));
-      a2 = _mm256_add_ps(a2, _mm256_mul_ps(wi, _mm256_loadu_ps(s + 16)));
-      a3 = _mm256_add_ps(a3, _mm256_mul_ps(wi, _mm256_loadu_ps(s + 24)));
-    }
-    Store8(out + x, _mm256_cvttps_epi32(a0));
-    Store8(out + x + 8, _mm256_cvttps_epi32(a1));
-    Store8(out + x + 16, _mm256_cvttps_epi32(a2));
-    Store8(out + x + 24, _mm256_cvttps_epi32(a3));
-  }
-  for (; x + 8 <= W; x += 8) {
-    __m256 a = _mm256_setzero_ps();
-    for (int i = 0; i < n; i++)
-      a = _mm256_add_ps(a, _mm256_mul_ps(_mm256_set1_ps(w[i]), _mm256_loadu_ps(src[i] + x)));
-    Store8(out + x, _mm256_cvttps_epi32(a));
-  }
-  RowSums(x, W, n, w, src, out);
-}
+ORVANE_LANE_VARIANTS(void, RowSums, (int W, int n, const float *w, const float *const *src, int *out),
+                     (W, n, w, src, out))
 
 // dst[x] = src[x] as floats; false when a value lies beyond +-limit.
-bool RowToSingle(const int *src, int n, int limit, float *dst) {
+template <int L>
+ORVANE_LANE_INLINE bool RowToSingle(const int *src, int n, int limit, float *dst) {
+  typedef typename Lanes<float, L>::type F;
+  typedef typename Lanes<int, L>::type I;
+  I lo = I{} + 0, hi = lo;
+  int x = 0;
+  for (; x + L <= n; x += L) {
+    const I v = LoadLanes<I>(src + x);
+    lo = MinLanes(lo, v);
+    hi = MaxLanes(hi, v);
+    StoreLanes(dst + x, FloatLanes<F>(v));
+  }
   bool inside = true;
-  for (int x = 0; x < n; x++) {
+  for (int k = 0; k < L; k++) inside &= lo[k] >= -limit && hi[k] <= limit;
+  for (; x < n; x++) {
     inside &= src[x] <= limit && src[x] >= -limit;
     dst[x] = static_cast<float>(src[x]);
   }
   return inside;
 }
-
-ORVANE_AVX2 bool RowToSingleWide(const int *src, int n, int limit, float *dst) {
-  __m256i lo = _mm256_setzero_si256(), hi = lo;
-  int x = 0;
-  for (; x + 8 <= n; x += 8) {
-    const __m256i v = Load8(src + x);
-    lo = _mm256_min_epi32(lo, v);
-    hi = _mm256_max_epi32(hi, v);
-    _mm256_storeu_ps(dst + x, _mm256_cvtepi32_ps(v));
-  }
-  alignas(32) int l[8], h[8];
-  _mm256_store_si256(reinterpret_cast<__m256i *>(l), lo);
-  _mm256_store_si256(reinterpret_cast<__m256i *>(h), hi);
-  bool inside = RowToSingle(src + x, n - x, limit, dst + x);
-  for (int k = 0; k < 8; k++) inside &= l[k] >= -limit && h[k] <= limit;
-  return inside;
-}
+ORVANE_LANE_VARIANTS(bool, RowToSingle, (const int *src, int n, int limit, float *dst),
+                     (src, n, limit, dst))
 
 // Correlate (below) in single precision over rows padded with zeros, or
 // false, leaving out partly written, when a pixel lies beyond limit.
 bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int oy, int limit) {
   const AdjRel *D = K->displacements.get();
   const int nc = img->ncols, nr = img->nrows, W = out->ncols, H = out->nrows;
-  const bool wide = __builtin_cpu_supports("avx2");
   // Entries of weight 0 add nothing and are left out.
   std::vector<int> dx, dy;
   std::vector<float> w;
@@ -271,8 +264,7 @@ bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int o
     std::vector<float> &r = ring[sy % span];
     if (held[sy % span] != sy) {
       const int *src = img->val.data() + img->tbrow[sy];
-      inside &= wide ? RowToSingleWide(src, nc, limit, r.data() + padL)
-                     : RowToSingle(src, nc, limit, r.data() + padL);
+      inside &= RowToSingleBest(src, nc, limit, r.data() + padL);
       held[sy % span] = sy;
     }
     return r.data() + padL;
@@ -288,10 +280,7 @@ bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int o
       wy[m++] = w[i];
     }
     int *o = out->val.data() + out->tbrow[y];
-    if (wide)
-      RowSumsWide(W, m, wy.data(), src.data(), o);
-    else
-      RowSums(0, W, m, wy.data(), src.data(), o);
+    RowSumsBest(W, m, wy.data(), src.data(), o);
   }
   return inside;
 }
@@ -402,102 +391,47 @@ bool IsSquare3(const AdjRel *A) {
   return seen == 0x1ff;
 }
 
-inline void Sort2(int &a, int &b) {
-  int lo = std::min(a, b), hi = std::max(a, b);
-  a = lo;
-  b = hi;
-}
-
 // Median of the interior of a 3 x 3 filter: columns sorted (lo, mid, hi),
-// then the median is med(max of los, med of mids, min of his).
-void MedianRows3(const Image *img, Image *out) {
-  const int nc = img->ncols, nr = img->nrows;
-  std::vector<int> lo(nc), mid(nc), hi(nc);
-  for (int y = 1; y + 1 < nr; y++) {
-    const int *a = img->val.data() + img->tbrow[y - 1];
-    const int *b = a + nc, *c = b + nc;
-    for (int x = 0; x < nc; x++) {
-      int u = a[x], v = b[x], w = c[x];
-      Sort2(u, v);
-      Sort2(v, w);
-      Sort2(u, v);
-      lo[x] = u;
-      mid[x] = v;
-      hi[x] = w;
-    }
-    int *o = out->val.data() + out->tbrow[y];
-    for (int x = 1; x + 1 < nc; x++) {
-      int l = std::max(std::max(lo[x - 1], lo[x]), lo[x + 1]);
-      int h = std::min(std::min(hi[x - 1], hi[x]), hi[x + 1]);
-      int m0 = mid[x - 1], m1 = mid[x], m2 = mid[x + 1];
-      Sort2(m0, m1);
-      Sort2(m1, m2);
-      Sort2(m0, m1);
-      int m = m1;
-      Sort2(l, m);
-      Sort2(m, h);
-      Sort2(l, m);
-      o[x] = m;
-    }
-  }
+// then the median is med(max of los, med of mids, min of his), L pixels a
+// step while they last.
+template <class V>
+ORVANE_LANE_INLINE void SortColumns(const int *a, const int *b, const int *c, int *lo, int *mid,
+                                    int *hi) {
+  V u = LoadLanes<V>(a), v = LoadLanes<V>(b), w = LoadLanes<V>(c);
+  SortLanes(u, v);
+  SortLanes(v, w);
+  SortLanes(u, v);
+  StoreLanes(lo, u);
+  StoreLanes(mid, v);
+  StoreLanes(hi, w);
+}
+template <class V>
+ORVANE_LANE_INLINE V MedianOfColumns(const int *lo, const int *mid, const int *hi) {
+  const V l = MaxLanes(MaxLanes(LoadLanes<V>(lo - 1), LoadLanes<V>(lo)), LoadLanes<V>(lo + 1));
+  const V h = MinLanes(MinLanes(LoadLanes<V>(hi - 1), LoadLanes<V>(hi)), LoadLanes<V>(hi + 1));
+  V m0 = LoadLanes<V>(mid - 1), m1 = LoadLanes<V>(mid);
+  SortLanes(m0, m1);
+  const V m = MaxLanes(m0, MinLanes(m1, LoadLanes<V>(mid + 1)));
+  return MaxLanes(MinLanes(l, m), MinLanes(MaxLanes(l, m), h));
 }
 
-// The same, eight pixels an instruction on processors with packed 32-bit
-// minimum and maximum; the few pixels left at a row's end go the scalar way.
-ORVANE_AVX2 void MedianRows3Wide(const Image *img, Image *out) {
+template <int L>
+ORVANE_LANE_INLINE void MedianRows3(const Image *img, Image *out) {
+  typedef typename Lanes<int, L>::type V;
   const int nc = img->ncols, nr = img->nrows;
   std::vector<int> lo(nc), mid(nc), hi(nc);
   for (int y = 1; y + 1 < nr; y++) {
     const int *a = img->val.data() + img->tbrow[y - 1];
     const int *b = a + nc, *c = b + nc;
     int x = 0;
-    for (; x + 8 <= nc; x += 8) {
-      __m256i u = Load8(a + x), v = Load8(b + x), w = Load8(c + x);
-      Sort2(u, v);
-      Sort2(v, w);
-      Sort2(u, v);
-      Store8(&lo[x], u);
-      Store8(&mid[x], v);
-      Store8(&hi[x], w);
-    }
-    for (; x < nc; x++) {
-      int u = a[x], v = b[x], w = c[x];
-      Sort2(u, v);
-      Sort2(v, w);
-      Sort2(u, v);
-      lo[x] = u;
-      mid[x] = v;
-      hi[x] = w;
-    }
+    for (; x + L <= nc; x += L) SortColumns<V>(a + x, b + x, c + x, &lo[x], &mid[x], &hi[x]);
+    for (; x < nc; x++) SortColumns<int>(a + x, b + x, c + x, &lo[x], &mid[x], &hi[x]);
     int *o = out->val.data() + out->tbrow[y];
-    x = 1;
-    for (; x + 9 <= nc; x += 8) {
-      __m256i l = _mm256_max_epi32(_mm256_max_epi32(Load8(&lo[x - 1]), Load8(&lo[x])), Load8(&lo[x + 1]));
-      __m256i h = _mm256_min_epi32(_mm256_min_epi32(Load8(&hi[x - 1]), Load8(&hi[x])), Load8(&hi[x + 1]));
-      __m256i m0 = Load8(&mid[x - 1]), m1 = Load8(&mid[x]), m2 = Load8(&mid[x + 1]);
-      Sort2(m0, m1);
-      m1 = _mm256_min_epi32(m1, m2);
-      m1 = _mm256_max_epi32(m0, m1);
-      Sort2(l, m1);
-      m1 = _mm256_min_epi32(m1, h);
-      m1 = _mm256_max_epi32(l, m1);
-      Store8(o + x, m1);
-    }
-    for (; x + 1 < nc; x++) {
-      int l = std::max(std::max(lo[x - 1], lo[x]), lo[x + 1]);
-      int h = std::min(std::min(hi[x - 1], hi[x]), hi[x + 1]);
-      int m0 = mid[x - 1], m1 = mid[x], m2 = mid[x + 1];
-      Sort2(m0, m1);
-      Sort2(m1, m2);
-      Sort2(m0, m1);
-      int m = m1;
-      Sort2(l, m);
-      Sort2(m, h);
-      Sort2(l, m);
-      o[x] = m;
-    }
+    for (x = 1; x + L + 1 <= nc; x += L) StoreLanes(o + x, MedianOfColumns<V>(&lo[x], &mid[x], &hi[x]));
+    for (; x + 1 < nc; x++) o[x] = MedianOfColumns<int>(&lo[x], &mid[x], &hi[x]);
   }
 }
+ORVANE_LANE_VARIANTS(void, MedianRows3, (const Image *img, Image *out), (img, out))
 
 }  // namespace
 
@@ -558,10 +492,7 @@ std::unique_ptr<Image> MedianFilter(Image *img, AdjRel *A) {
   if (IsSquare3(A) && nc >= 3 && nr >= 3) {
     // The interior by sorted columns, the outermost rows and columns by
     // sorting what lies inside.
-    if (__builtin_cpu_supports("avx2"))
-      MedianRows3Wide(img, out.get());
-    else
-      MedianRows3(img, out.get());
+    MedianRows3Best(img, out.get());
     for (int x = 0; x < nc; x++) {
       sorted(x, 0);
       sorted(x, nr - 1);
