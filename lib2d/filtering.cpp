@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "core/common.h"
@@ -162,21 +161,6 @@ int ExactInSingleLimit(const Kernel *K) {
   return limit >= 1.0 ? static_cast<int>(std::min(limit, 1073741824.0)) : 0;
 }
 
-template <class I, class F>
-ORVANE_LANE_INLINE I TruncLanes(F f) {
-  if constexpr (std::is_same_v<F, float>)
-    return static_cast<int>(f);
-  else
-    return __builtin_convertvector(f, I);
-}
-template <class F, class I>
-ORVANE_LANE_INLINE F FloatLanes(I v) {
-  if constexpr (std::is_same_v<I, int>)
-    return static_cast<float>(v);
-  else
-    return __builtin_convertvector(v, F);
-}
-
 // out[x] = trunc(sum over i of w[i] src[i][x]) for x < W, 4 W pixels a
 // step while they last.
 template <int L>
@@ -194,10 +178,10 @@ ORVANE_LANE_INLINE void RowSums(int W, int n, const float *w, const float *const
       a2 += wi * LoadLanes<F>(s + 2 * L);
       a3 += wi * LoadLanes<F>(s + 3 * L);
     }
-    StoreLanes(out + x, TruncLanes<I>(a0));
-    StoreLanes(out + x + L, TruncLanes<I>(a1));
-    StoreLanes(out + x + 2 * L, TruncLanes<I>(a2));
-    StoreLanes(out + x + 3 * L, TruncLanes<I>(a3));
+    StoreLanes(out + x, ConvertLanes<I>(a0));
+    StoreLanes(out + x + L, ConvertLanes<I>(a1));
+    StoreLanes(out + x + 2 * L, ConvertLanes<I>(a2));
+    StoreLanes(out + x + 3 * L, ConvertLanes<I>(a3));
   }
   for (; x < W; x++) {
     float a = 0.0f;
@@ -219,7 +203,7 @@ ORVANE_LANE_INLINE bool RowToSingle(const int *src, int n, int limit, float *dst
     const I v = LoadLanes<I>(src + x);
     lo = MinLanes(lo, v);
     hi = MaxLanes(hi, v);
-    StoreLanes(dst + x, FloatLanes<F>(v));
+    StoreLanes(dst + x, ConvertLanes<F>(v));
   }
   bool inside = true;
   for (int k = 0; k < L; k++) inside &= lo[k] >= -limit && hi[k] <= limit;

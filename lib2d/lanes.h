@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstring>
+#include <type_traits>
 
 // Values wider than the baseline are only passed between inlined
 // functions, so the note about their calling convention does not apply.
@@ -44,6 +45,14 @@ ORVANE_LANE_INLINE V MinLanes(V a, V b) {
 template <class V>
 ORVANE_LANE_INLINE V MaxLanes(V a, V b) {
   return a < b ? b : a;
+}
+// Each lane converted as by a cast (floats to integers truncate).
+template <class To, class From>
+ORVANE_LANE_INLINE To ConvertLanes(From v) {
+  if constexpr (std::is_arithmetic_v<From>)
+    return static_cast<To>(v);
+  else
+    return __builtin_convertvector(v, To);
 }
 // a, b = min(a, b), max(a, b).
 template <class V>
