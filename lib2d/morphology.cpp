@@ -1,7 +1,5 @@
 #include "lib2d/morphology.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -119,37 +117,6 @@ std::unique_ptr<Image> SupRec(const Image *img, const Image *marker, const AdjRe
   return Reconstruct(img, marker, A, false, "SupRec");
 }
 
-namespace {
-
-// An array of trivially copyable elements, left uninitialised, in large
-// pages where the system grants them: an array of many megabytes made for
-// one call then takes a few page faults instead of one per 4 KiB, which on
-// some virtual machines costs more than the work done in it.
-template <class T>
-class LargeArray {
- public:
-  explicit LargeArray(size_t n) : bytes_(std::max<size_t>(n, 1) * sizeof(T)) {
-    constexpr size_t kLarge = size_t(2) << 20;
-    bytes_ = (bytes_ + kLarge - 1) / kLarge * kLarge;
-    void *m = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m == MAP_FAILED) Error("Cannot allocate memory space", "LargeArray");
-#ifdef MADV_HUGEPAGE
-    madvise(m, bytes_, MADV_HUGEPAGE);
-#endif
-    data_ = static_cast<T *>(m);
-  }
-  ~LargeArray() { munmap(data_, bytes_); }
-  LargeArray(const LargeArray &) = delete;
-  LargeArray &operator=(const LargeArray &) = delete;
-  T &operator[](size_t i) { return data_[i]; }
-
- private:
-  T *data_ = nullptr;
-  size_t bytes_;
-};
-
-}  // namespace
-
 void iftBasins(AnnImg *aimg, const AdjRel *A) {
   const Image *img = aimg->img;
   CheckSameSize(img, aimg->cost.get(), "iftBasins");
@@ -169,63 +136,33 @@ void iftBasins(AnnImg *aimg, const AdjRel *A) {
   }
   // The three maps and the image interleaved, with each pixel's queue
   // state beside them, so that examining a neighbour reads one place in
-  // memory; the order of service is LazyBuckets' (neighbours.h): a filing
-  // appends to its bucket, and an entry is served only while it is the
-  // pixel's latest filing and the pixel has not been served since. A state
-  // that is odd means queued; filing and serving both advance it.
+  // memory.
   struct Node {
     int cost, label, pred, value;
     unsigned state;
   };
-  struct Entry {
-    int e;
-    unsigned state;
-  };
   LargeArray<Node> node(n);
   for (int p = 0; p < n; p++) node[p] = {C[p], L[p], P[p], I[p], 0u};
-  std::vector<std::vector<Entry>> bucket(top + 1);
-  auto file = [&](int b, int e) {
-    unsigned &st = node[e].state;
-    st += (st & 1u) ? 2u : 1u;
-    bucket[b].push_back({e, st});
-  };
+  NodeBuckets<Node> Q(top + 1);
   for (int s; (s = RemoveSet(&aimg->seeds)) != -1;) {
     CheckPixelIndex(img, s, "iftBasins");
-    if (node[s].cost != kImageInfinity && !(node[s].state & 1u)) file(node[s].cost, s);
+    if (node[s].cost != kImageInfinity && !Q.Queued(node[s])) Q.Push(&node[0], node[s].cost, s);
   }
   const Neighbours N(img, A);
-  const int nc = img->ncols, nr = img->nrows, f = N.frame;
-  for (int b = 0; b <= top; b++) {
-    // The bucket may grow while it is served: index, not iterator.
-    for (size_t k = 0; k < bucket[b].size(); k++) {
-      const Entry en = bucket[b][k];
-      Node &np = node[en.e];
-      if (np.state != en.state) continue;
-      np.state++;
-      const int p = en.e, cp = np.cost, lp = np.label;
-      auto visit = [&](int q) __attribute__((always_inline)) {
-        Node &nq = node[q];
-        const bool child = nq.pred == p;
-        if (cp >= nq.cost && !child) return;
-        const int c = std::max(nq.value, cp);
-        if (c >= nq.cost && !child) return;
-        if (child && c == nq.cost && nq.label == lp) return;
-        file(c, q);
-        nq.cost = c;
-        nq.label = lp;
-        nq.pred = p;
-      };
-      const int y = p / nc, x = p - y * nc;
-      if (x >= f && y >= f && x < nc - f && y < nr - f) {
-        for (int i = 0; i < N.n; i++) visit(p + N.dp[i]);
-      } else {
-        for (int i = 0; i < N.n; i++) {
-          const int qx = x + N.dx[i], qy = y + N.dy[i];
-          if (qx >= 0 && qy >= 0 && qx < nc && qy < nr) visit(p + N.dp[i]);
-        }
-      }
-    }
-    std::vector<Entry>().swap(bucket[b]);
+  for (int p; (p = Q.Pop(&node[0])) != -1;) {
+    const int cp = node[p].cost, lp = node[p].label;
+    N.ForEach(p, [&](int q) {
+      Node &nq = node[q];
+      const bool child = nq.pred == p;
+      if (cp >= nq.cost && !child) return;
+      const int c = std::max(nq.value, cp);
+      if (c >= nq.cost && !child) return;
+      if (child && c == nq.cost && nq.label == lp) return;
+      Q.Push(&node[0], c, q);
+      nq.cost = c;
+      nq.label = lp;
+      nq.pred = p;
+    });
   }
   for (int p = 0; p < n; p++) {
     C[p] = node[p].cost;

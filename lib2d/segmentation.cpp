@@ -492,25 +492,36 @@ namespace {
 // queue without a label opens the next one; its cost drops to base[p] (0
 // without a base) and the queue's current bucket to that cost, so it conquers
 // its own marker's plateau before anything else.
-void MaxArcLabels(const Image *img, const int *I, int *C, int *L, LazyBuckets *Q,
-                  const int *base, const AdjRel *A) {
+// A pixel of the marker watersheds: its cost, label and weight, and its
+// queue state, in one place.
+struct WaterNode {
+  int cost, label, value;
+  unsigned state;
+};
+
+void MaxArcLabels(const Image *img, WaterNode *node, NodeBuckets<WaterNode> *Q, const int *base,
+                  const AdjRel *A, Image *out) {
   const Neighbours N(img, A);
   int next = 0;
-  for (int p; (p = Q->Pop()) != -1;) {
-    if (L[p] == 0) {
-      L[p] = ++next;
-      C[p] = base ? base[p] : 0;
-      Q->current = C[p];
+  for (int p; (p = Q->Pop(node)) != -1;) {
+    WaterNode &np = node[p];
+    if (np.label == 0) {
+      np.label = ++next;
+      np.cost = base ? base[p] : 0;
+      Q->current = np.cost;
     }
-    const int cp = C[p], lp = L[p];
+    const int cp = np.cost, lp = np.label;
     N.ForEach(p, [&](int q) {
-      const int c = std::max(cp, I[q]);
-      if (c >= C[q] || Q->color[q] == BLACK) return;
-      C[q] = c;
-      L[q] = lp;
-      Q->Push(c, q);
+      WaterNode &nq = node[q];
+      const int c = std::max(cp, nq.value);
+      if (c >= nq.cost || Q->Served(nq)) return;
+      nq.cost = c;
+      nq.label = lp;
+      Q->Push(node, c, q);
     });
   }
+  int *o = out->val.data();
+  for (size_t p = 0; p < out->val.size(); p++) o[p] = node[p].label;
 }
 
 std::unique_ptr<Image> WaterFromMarker(Image *img, Image *marker, AdjRel *A, bool capped,
@@ -527,14 +538,14 @@ std::unique_ptr<Image> WaterFromMarker(Image *img, Image *marker, AdjRel *A, boo
     mtop = std::max(mtop, b);
   }
   const int n = static_cast<int>(base.size());
-  std::vector<int> C(n);
-  auto label = CreateImage(img->ncols, img->nrows);
-  LazyBuckets Q(mtop + 2, n);
+  LargeArray<WaterNode> node(n);
+  NodeBuckets<WaterNode> Q(mtop + 2);
   for (int p = 0; p < n; p++) {
-    C[p] = base[p] + 1;
-    Q.Push(C[p], p);
+    node[p] = {base[p] + 1, 0, img->val[p], 0u};
+    Q.Push(&node[0], base[p] + 1, p);
   }
-  MaxArcLabels(img, img->val.data(), C.data(), label->val.data(), &Q, base.data(), A);
+  auto label = CreateImage(img->ncols, img->nrows);
+  MaxArcLabels(img, &node[0], &Q, base.data(), A, label.get());
   return label;
 }
 
@@ -544,16 +555,15 @@ std::unique_ptr<Image> WaterLabel(Image *img, Image *label, AdjRel *A) {
   CheckSameSize(img, label, "WaterLabel");
   const int top = CheckValueRange(img, kMaxLevels - 1, "WaterLabel");
   const int n = static_cast<int>(img->val.size());
-  std::vector<int> C(n, kImageInfinity);
+  LargeArray<WaterNode> node(n);
+  NodeBuckets<WaterNode> Q(top + 1);
+  for (int p = 0; p < n; p++) {
+    const bool seed = label->val[p] > 0;
+    node[p] = {seed ? 0 : kImageInfinity, seed ? label->val[p] : 0, img->val[p], 0u};
+    if (seed) Q.Push(&node[0], 0, p);
+  }
   auto out = CreateImage(img->ncols, img->nrows);
-  LazyBuckets Q(top + 1, n);
-  for (int p = 0; p < n; p++)
-    if (label->val[p] > 0) {
-      out->val[p] = label->val[p];
-      C[p] = 0;
-      Q.Push(0, p);
-    }
-  MaxArcLabels(img, img->val.data(), C.data(), out->val.data(), &Q, nullptr, A);
+  MaxArcLabels(img, &node[0], &Q, nullptr, A, out.get());
   return out;
 }
 
@@ -564,19 +574,18 @@ std::unique_ptr<Image> WaterBin(Image *img, Image *bin, AdjRel *A) {
   // Markers cost 1 and weigh 0, so a marker pixel is conquered at 0 by the
   // first pixel of its marker to leave the queue; everything else weighs at
   // least 1.
-  std::vector<int> I(n), C(n, kImageInfinity);
-  auto label = CreateImage(img->ncols, img->nrows);
-  LazyBuckets Q(std::max(top, 1) + 1, n);
+  LargeArray<WaterNode> node(n);
+  NodeBuckets<WaterNode> Q(std::max(top, 1) + 1);
   for (int p = 0; p < n; p++) {
     if (bin->val[p] > 0) {
-      I[p] = 0;
-      C[p] = 1;
-      Q.Push(1, p);
+      node[p] = {1, 0, 0, 0u};
+      Q.Push(&node[0], 1, p);
     } else {
-      I[p] = std::max(img->val[p], 1);
+      node[p] = {kImageInfinity, 0, std::max(img->val[p], 1), 0u};
     }
   }
-  MaxArcLabels(img, I.data(), C.data(), label->val.data(), &Q, nullptr, A);
+  auto label = CreateImage(img->ncols, img->nrows);
+  MaxArcLabels(img, &node[0], &Q, nullptr, A, label.get());
   return label;
 }
 
