@@ -1,6 +1,7 @@
 #include "lib2d/filtering.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -161,41 +162,68 @@ int ExactInSingleLimit(const Kernel *K) {
   return limit >= 1.0 ? static_cast<int>(std::min(limit, 1073741824.0)) : 0;
 }
 
-// out[x] = trunc(sum over i of w[i] src[i][x]) for x < W, 4 W pixels a
-// step while they last.
-template <int L>
-ORVANE_LANE_INLINE void RowSums(int W, int n, const float *w, const float *const *src, int *out) {
-  typedef typename Lanes<float, L>::type F;
+// out[x] = trunc(sum over i of w[i] src[i][x]) for x < W, summed in T
+// (float or double) in the order of i, 4 L pixels a step while they last.
+// Single-precision sums are only formed where they are exact, so a cast
+// converts them; double ones are truncated as TruncToInt does.
+template <int L, class T>
+ORVANE_LANE_INLINE void RowSums(int W, int n, const T *w, const T *const *src, int *out) {
+  typedef typename Lanes<T, L>::type F;
   typedef typename Lanes<int, L>::type I;
+  auto put = [&](int *o, F a) __attribute__((always_inline)) {
+    if constexpr (std::is_same_v<T, float>) {
+      StoreLanes(o, ConvertLanes<I>(a));
+    } else {
+      // TruncToInt lane by lane: clamped to the integers, NaN to 0.
+      const F lo = F{} + static_cast<double>(INT_MIN), hi = F{} + static_cast<double>(INT_MAX);
+      F c = MinLanes(MaxLanes(a, lo), hi);
+      c = a == a ? c : F{} + 0.0;
+      StoreLanes(o, ConvertLanes<I>(c));
+    }
+  };
   int x = 0;
   for (; x + 4 * L <= W; x += 4 * L) {
-    F a0 = F{} + 0.0f, a1 = a0, a2 = a0, a3 = a0;
+    F a0 = F{} + T(0), a1 = a0, a2 = a0, a3 = a0;
     for (int i = 0; i < n; i++) {
       const F wi = F{} + w[i];
-      const float *s = src[i] + x;
+      const T *s = src[i] + x;
       a0 += wi * LoadLanes<F>(s);
       a1 += wi * LoadLanes<F>(s + L);
       a2 += wi * LoadLanes<F>(s + 2 * L);
       a3 += wi * LoadLanes<F>(s + 3 * L);
     }
-    StoreLanes(out + x, ConvertLanes<I>(a0));
-    StoreLanes(out + x + L, ConvertLanes<I>(a1));
-    StoreLanes(out + x + 2 * L, ConvertLanes<I>(a2));
-    StoreLanes(out + x + 3 * L, ConvertLanes<I>(a3));
+    put(out + x, a0);
+    put(out + x + L, a1);
+    put(out + x + 2 * L, a2);
+    put(out + x + 3 * L, a3);
   }
   for (; x < W; x++) {
-    float a = 0.0f;
+    T a = 0;
     for (int i = 0; i < n; i++) a += w[i] * src[i][x];
-    out[x] = static_cast<int>(a);
+    out[x] = std::is_same_v<T, float> ? static_cast<int>(a) : TruncToInt(a);
   }
 }
-ORVANE_LANE_VARIANTS(void, RowSums, (int W, int n, const float *w, const float *const *src, int *out),
+template <int L>
+ORVANE_LANE_INLINE void RowSumsSingle(int W, int n, const float *w, const float *const *src,
+                                      int *out) {
+  RowSums<L, float>(W, n, w, src, out);
+}
+template <int L>
+ORVANE_LANE_INLINE void RowSumsDouble(int W, int n, const double *w, const double *const *src,
+                                      int *out) {
+  RowSums<L / 2, double>(W, n, w, src, out);  // as many bytes a lane group
+}
+ORVANE_LANE_VARIANTS(void, RowSumsSingle,
+                     (int W, int n, const float *w, const float *const *src, int *out),
+                     (W, n, w, src, out))
+ORVANE_LANE_VARIANTS(void, RowSumsDouble,
+                     (int W, int n, const double *w, const double *const *src, int *out),
                      (W, n, w, src, out))
 
-// dst[x] = src[x] as floats; false when a value lies beyond +-limit.
-template <int L>
-ORVANE_LANE_INLINE bool RowToSingle(const int *src, int n, int limit, float *dst) {
-  typedef typename Lanes<float, L>::type F;
+// dst[x] = src[x] converted to T; false when a value lies beyond +-limit.
+template <int L, class T>
+ORVANE_LANE_INLINE bool RowConverted(const int *src, int n, int limit, T *dst) {
+  typedef typename Lanes<T, L>::type F;
   typedef typename Lanes<int, L>::type I;
   I lo = I{} + 0, hi = lo;
   int x = 0;
@@ -209,21 +237,35 @@ ORVANE_LANE_INLINE bool RowToSingle(const int *src, int n, int limit, float *dst
   for (int k = 0; k < L; k++) inside &= lo[k] >= -limit && hi[k] <= limit;
   for (; x < n; x++) {
     inside &= src[x] <= limit && src[x] >= -limit;
-    dst[x] = static_cast<float>(src[x]);
+    dst[x] = static_cast<T>(src[x]);
   }
   return inside;
 }
+template <int L>
+ORVANE_LANE_INLINE bool RowToSingle(const int *src, int n, int limit, float *dst) {
+  return RowConverted<L, float>(src, n, limit, dst);
+}
+template <int L>
+ORVANE_LANE_INLINE bool RowToDouble(const int *src, int n, int limit, double *dst) {
+  return RowConverted<L / 2, double>(src, n, limit, dst);
+}
 ORVANE_LANE_VARIANTS(bool, RowToSingle, (const int *src, int n, int limit, float *dst),
                      (src, n, limit, dst))
+ORVANE_LANE_VARIANTS(bool, RowToDouble, (const int *src, int n, int limit, double *dst),
+                     (src, n, limit, dst))
 
-// Correlate (below) in single precision over rows padded with zeros, or
-// false, leaving out partly written, when a pixel lies beyond limit.
-bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int oy, int limit) {
+// Correlate (below) over rows padded with zeros, summed in T, or false,
+// leaving out partly written, when a pixel lies beyond limit. In single
+// precision the limit keeps every sum exact (ExactInSingleLimit); in double
+// the sums are those of the kernel's order, with a 0 added for an entry
+// outside the image or of weight 0, which changes no sum but a zero's sign
+// (and so no truncated result) while the weights are finite.
+template <class T>
+bool CorrelateRows(const Image *img, const Kernel *K, Image *out, int ox, int oy, int limit) {
   const AdjRel *D = K->displacements.get();
   const int nc = img->ncols, nr = img->nrows, W = out->ncols, H = out->nrows;
-  // Entries of weight 0 add nothing and are left out.
   std::vector<int> dx, dy;
-  std::vector<float> w;
+  std::vector<T> w;
   for (int i = 0; i < D->n; i++)
     if (K->weights[i] != 0.0f) {
       dx.push_back(D->dx[i] - ox);
@@ -239,22 +281,25 @@ bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int o
     hi = std::max(hi, dy[i]);
   }
   const int len = padL + nc + padR, span = hi - lo + 1;
-  // Input rows as floats, each converted once and kept in a ring while the
-  // kernel spans it.
-  std::vector<std::vector<float>> ring(span, std::vector<float>(len, 0.0f));
+  // Input rows converted once each and kept in a ring while the kernel
+  // spans them.
+  std::vector<std::vector<T>> ring(span, std::vector<T>(len, T(0)));
   std::vector<int> held(span, -1);
   bool inside = true;
-  auto rowOf = [&](int sy) -> const float * {
-    std::vector<float> &r = ring[sy % span];
+  auto rowOf = [&](int sy) -> const T * {
+    std::vector<T> &r = ring[sy % span];
     if (held[sy % span] != sy) {
       const int *src = img->val.data() + img->tbrow[sy];
-      inside &= RowToSingleBest(src, nc, limit, r.data() + padL);
+      if constexpr (std::is_same_v<T, float>)
+        inside &= RowToSingleBest(src, nc, limit, r.data() + padL);
+      else
+        inside &= RowToDoubleBest(src, nc, limit, r.data() + padL);
       held[sy % span] = sy;
     }
     return r.data() + padL;
   };
-  std::vector<const float *> src(std::max(n, 1));
-  std::vector<float> wy(std::max(n, 1));
+  std::vector<const T *> src(std::max(n, 1));
+  std::vector<T> wy(std::max(n, 1));
   for (int y = 0; y < H && inside; y++) {
     int m = 0;
     for (int i = 0; i < n; i++) {
@@ -264,10 +309,14 @@ bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int o
       wy[m++] = w[i];
     }
     int *o = out->val.data() + out->tbrow[y];
-    RowSumsBest(W, m, wy.data(), src.data(), o);
+    if constexpr (std::is_same_v<T, float>)
+      RowSumsSingleBest(W, m, wy.data(), src.data(), o);
+    else
+      RowSumsDoubleBest(W, m, wy.data(), src.data(), o);
   }
   return inside;
 }
+
 
 // out(x, y) = trunc(sum w(i) img(x + dx(i) - ox, y + dy(i) - oy)) over the
 // entries whose pixel is inside, for an output of W x H. Runs a row at a
@@ -276,7 +325,10 @@ bool CorrelateExact(const Image *img, const Kernel *K, Image *out, int ox, int o
 std::unique_ptr<Image> Correlate(const Image *img, const Kernel *K, int W, int H, int ox, int oy) {
   auto out = CreateImage(W, H);
   const int limit = ExactInSingleLimit(K);
-  if (limit > 0 && CorrelateExact(img, K, out.get(), ox, oy, limit)) return out;
+  if (limit > 0 && CorrelateRows<float>(img, K, out.get(), ox, oy, limit)) return out;
+  bool finite = true;
+  for (float w : K->weights) finite &= std::isfinite(w);
+  if (finite && CorrelateRows<double>(img, K, out.get(), ox, oy, INT_MAX)) return out;
   const AdjRel *D = K->displacements.get();
   const int nc = img->ncols, nr = img->nrows;
   // The input rows a kernel spans, converted to double once each and kept

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -50,6 +52,10 @@ std::vector<std::unique_ptr<Image>> RangedImages(std::mt19937 &rng, int nc, int 
   imgs.push_back(RandomImage(rng, nc, nr, 0, 255));
   imgs.push_back(RandomImage(rng, nc, nr, 0, 3));
   imgs.push_back(RandomImage(rng, nc, nr, -1000000000, 1000000000));
+  auto extremes = RandomImage(rng, nc, nr, -5, 5);
+  extremes->val.front() = INT_MIN;
+  extremes->val.back() = INT_MAX;
+  imgs.push_back(std::move(extremes));
   imgs.push_back(RandomImage(rng, nc, nr, -300, 40000));
   auto outlier = RandomImage(rng, nc, nr, 0, 255);
   outlier->val[outlier->val.size() / 2] = 70000;
@@ -110,15 +116,16 @@ TEST(LinearFilter2, EqualsTheDoubleSumInKernelOrderOnEveryPath) {
       for (const auto &A : OddRelations()) {
         if (2 * FrameSize(A.get()) + 1 > std::min(nc, nr)) continue;
         std::vector<std::vector<float>> weights;
-        std::vector<float> dyadic, tenths, random, wide;
+        std::vector<float> dyadic, tenths, random, wide, infinite;
         for (int i = 0; i < A->n; i++) {
           dyadic.push_back(static_cast<float>(1 << (i % 3)) / 16.0f);
           tenths.push_back(0.1f * static_cast<float>(i + 1) - 0.3f);
           random.push_back(any(rng));
           wide.push_back(i % 2 ? 1e-30f : 3e4f);
+          infinite.push_back(i == 1 ? -INFINITY : 1.0f);
         }
         dyadic[0] = -dyadic[0];
-        for (const auto &w : {dyadic, tenths, random, wide}) {
+        for (const auto &w : {dyadic, tenths, random, wide, infinite}) {
           auto K = KernelOf(A.get(), w);
           auto got = LinearFilter2(img.get(), K.get());
           for (int y = 0; y < nr; y++)
