@@ -451,23 +451,23 @@ ORVANE_LANE_INLINE V MedianOfColumns(const int *lo, const int *mid, const int *h
   return MaxLanes(MinLanes(l, m), MinLanes(MaxLanes(l, m), h));
 }
 
+// Row y of the interior; lo, mid and hi hold a row's width each.
 template <int L>
-ORVANE_LANE_INLINE void MedianRows3(const Image *img, Image *out) {
+ORVANE_LANE_INLINE void MedianRow3(const Image *img, Image *out, int y, int *lo, int *mid, int *hi) {
   typedef typename Lanes<int, L>::type V;
-  const int nc = img->ncols, nr = img->nrows;
-  std::vector<int> lo(nc), mid(nc), hi(nc);
-  for (int y = 1; y + 1 < nr; y++) {
-    const int *a = img->val.data() + img->tbrow[y - 1];
-    const int *b = a + nc, *c = b + nc;
-    int x = 0;
-    for (; x + L <= nc; x += L) SortColumns<V>(a + x, b + x, c + x, &lo[x], &mid[x], &hi[x]);
-    for (; x < nc; x++) SortColumns<int>(a + x, b + x, c + x, &lo[x], &mid[x], &hi[x]);
-    int *o = out->val.data() + out->tbrow[y];
-    for (x = 1; x + L + 1 <= nc; x += L) StoreLanes(o + x, MedianOfColumns<V>(&lo[x], &mid[x], &hi[x]));
-    for (; x + 1 < nc; x++) o[x] = MedianOfColumns<int>(&lo[x], &mid[x], &hi[x]);
-  }
+  const int nc = img->ncols;
+  const int *a = img->val.data() + img->tbrow[y - 1];
+  const int *b = a + nc, *c = b + nc;
+  int x = 0;
+  for (; x + L <= nc; x += L) SortColumns<V>(a + x, b + x, c + x, lo + x, mid + x, hi + x);
+  for (; x < nc; x++) SortColumns<int>(a + x, b + x, c + x, lo + x, mid + x, hi + x);
+  int *o = out->val.data() + out->tbrow[y];
+  for (x = 1; x + L + 1 <= nc; x += L) StoreLanes(o + x, MedianOfColumns<V>(lo + x, mid + x, hi + x));
+  for (; x + 1 < nc; x++) o[x] = MedianOfColumns<int>(lo + x, mid + x, hi + x);
 }
-ORVANE_LANE_VARIANTS(void, MedianRows3, (const Image *img, Image *out), (img, out))
+ORVANE_LANE_VARIANTS(void, MedianRow3,
+                     (const Image *img, Image *out, int y, int *lo, int *mid, int *hi),
+                     (img, out, y, lo, mid, hi))
 
 }  // namespace
 
@@ -527,16 +527,15 @@ std::unique_ptr<Image> MedianFilter(Image *img, AdjRel *A) {
   const int nc = img->ncols, nr = img->nrows;
   if (IsSquare3(A) && nc >= 3 && nr >= 3) {
     // The interior by sorted columns, the outermost rows and columns by
-    // sorting what lies inside.
-    MedianRows3Best(img, out.get());
-    for (int x = 0; x < nc; x++) {
-      sorted(x, 0);
-      sorted(x, nr - 1);
-    }
+    // sorting what lies inside, each row's ends while the row is at hand.
+    std::vector<int> lo(nc), mid(nc), hi(nc);
+    for (int x = 0; x < nc; x++) sorted(x, 0);
     for (int y = 1; y + 1 < nr; y++) {
+      MedianRow3Best(img, out.get(), y, lo.data(), mid.data(), hi.data());
       sorted(0, y);
       sorted(nc - 1, y);
     }
+    for (int x = 0; x < nc; x++) sorted(x, nr - 1);
     return out;
   }
   for (int y = 0; y < nr; y++)
