@@ -83,16 +83,22 @@ inline void FileInQueue(Queue *Q, int e, int from, int to) {
     InsertQueue(Q, to, e);
 }
 
-// An array of trivially copyable elements, left uninitialised, in large
-// pages where the system grants them: an array of many megabytes made for
-// one call then takes a few page faults instead of one per 4 KiB (on some
-// virtual machines these cost more than the work done in the array), and
-// scattered reads miss the address cache less.
+// An array of trivially copyable elements. One of 16 MiB or more is left
+// uninitialised, in large pages where the system grants them: an array of
+// many megabytes made for one call then takes a few page faults instead of
+// one per 4 KiB (on some virtual machines these cost more than the work
+// done in the array), and scattered reads miss the address cache less.
+// Smaller ones come from the heap, which reuses what it frees.
 template <class T>
 class LargeArray {
  public:
   explicit LargeArray(size_t n) : bytes_(std::max<size_t>(n, 1) * sizeof(T)) {
     constexpr size_t kLarge = size_t(2) << 20;
+    if (bytes_ < 8 * kLarge) {
+      small_.resize(bytes_ / sizeof(T) + 1);
+      data_ = small_.data();
+      return;
+    }
     bytes_ = (bytes_ + kLarge - 1) / kLarge * kLarge;
     void *m = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED) Error("Cannot allocate memory space", "LargeArray");
@@ -100,8 +106,11 @@ class LargeArray {
     madvise(m, bytes_, MADV_HUGEPAGE);
 #endif
     data_ = static_cast<T *>(m);
+    mapped_ = true;
   }
-  ~LargeArray() { munmap(data_, bytes_); }
+  ~LargeArray() {
+    if (mapped_) munmap(data_, bytes_);
+  }
   LargeArray(const LargeArray &) = delete;
   LargeArray &operator=(const LargeArray &) = delete;
   T &operator[](size_t i) { return data_[i]; }
@@ -110,6 +119,8 @@ class LargeArray {
  private:
   T *data_ = nullptr;
   size_t bytes_;
+  bool mapped_ = false;
+  std::vector<T> small_;
 };
 
 // A first-in first-out bucket queue kept as one array per bucket, for

@@ -255,3 +255,77 @@ TEST(iftWatershed, EqualsThePropagationOverTheLinkedQueue) {
     }
   }
 }
+
+namespace {
+
+// The marker watersheds over the linked bucket queue as the text has them:
+// every queued pixel in pixel order at its starting cost; a pixel leaving
+// the queue unlabelled opens the next label, drops to its marker level and
+// sets the queue's current bucket there; the max-arc rule conquers any
+// neighbour not yet served.
+std::vector<int> PlainMarkerWatershed(const Image *img, const Image *marker, bool fromLabels,
+                                      const AdjRel *A) {
+  const int n = static_cast<int>(img->val.size()), nc = img->ncols;
+  int top = 0;
+  for (int v : img->val) top = std::max(top, v);
+  for (int v : marker->val) top = std::max(top, v + 1);
+  std::vector<int> C(n, kImageInfinity), L(n, 0);
+  auto Q = CreateQueue(top + 2, n);
+  for (int p = 0; p < n; p++) {
+    if (fromLabels && marker->val[p] > 0) {
+      C[p] = 0;
+      L[p] = marker->val[p];
+    } else if (!fromLabels) {
+      C[p] = marker->val[p] + 1;
+    } else {
+      continue;
+    }
+    InsertQueue(Q.get(), C[p], p);
+  }
+  int next = 0;
+  for (int p; (p = RemoveQueue(Q.get())) != -1;) {
+    if (L[p] == 0) {
+      L[p] = ++next;
+      C[p] = marker->val[p];
+      Q->current = C[p];
+    }
+    const int x = p % nc, y = p / nc;
+    for (int i = 0; i < A->n; i++) {
+      if (A->dx[i] == 0 && A->dy[i] == 0) continue;
+      if (!img->Valid(x + A->dx[i], y + A->dy[i])) continue;
+      const int q = x + A->dx[i] + (y + A->dy[i]) * nc;
+      const int c = std::max(C[p], img->val[q]);
+      if (c >= C[q] || Q->elem[q].color == BLACK) continue;
+      if (Q->elem[q].color == GRAY)
+        UpdateQueue(Q.get(), q, C[q], c);
+      else
+        InsertQueue(Q.get(), c, q);
+      C[q] = c;
+      L[q] = L[p];
+    }
+  }
+  return L;
+}
+
+}  // namespace
+
+TEST(WaterLabel, EqualsThePropagationOverTheLinkedQueue) {
+  std::mt19937 rng(19);
+  for (int trial = 0; trial < 12; trial++) {
+    const int nc = 23 + trial, nr = 17;
+    auto img = RandomImage(rng, nc, nr, 0, trial % 2 ? 3 : 40);
+    auto labels = CreateImage(nc, nr);
+    std::uniform_int_distribution<int> pixel(0, nc * nr - 1);
+    for (int k = 1; k <= 2 + trial; k++) labels->val[pixel(rng)] = 1 + k % 3;
+    auto marker = RandomImage(rng, nc, nr, 0, trial % 2 ? 2 : 30);
+    for (float r : {1.0f, 1.5f}) {
+      auto A = Circular(r);
+      ASSERT_EQ(WaterLabel(img.get(), labels.get(), A.get())->val,
+                PlainMarkerWatershed(img.get(), labels.get(), true, A.get()))
+          << "trial " << trial << " radius " << r;
+      ASSERT_EQ(WaterGray(img.get(), marker.get(), A.get())->val,
+                PlainMarkerWatershed(img.get(), marker.get(), false, A.get()))
+          << "trial " << trial << " radius " << r;
+    }
+  }
+}
