@@ -202,59 +202,54 @@ TEST(LabelBinComp, EqualsABreadthFirstGrowthForEveryDensityAndRelation) {
 
 namespace {
 
+// f(q) for every neighbour q of pixel p under A inside the image, the
+// origin left out.
+template <class F>
+void ForNeighbours(const Image *img, const AdjRel *A, int p, F f) {
+  const int x = p % img->ncols, y = p / img->ncols;
+  for (int i = 0; i < A->n; i++) {
+    if (A->dx[i] == 0 && A->dy[i] == 0) continue;
+    if (img->Valid(x + A->dx[i], y + A->dy[i])) f(x + A->dx[i] + (y + A->dy[i]) * img->ncols);
+  }
+}
+
+// Files q in bucket c of the linked queue: moved from bucket `from` when
+// it is queued, inserted when it is not.
+void File(Queue *Q, int q, int from, int c) {
+  if (Q->elem[q].color == GRAY)
+    UpdateQueue(Q, q, from, c);
+  else
+    InsertQueue(Q, c, q);
+}
+
 // The propagation of iftBasins over the linked bucket queue, step by step
 // as the text has it, refreshing a child only when something changes.
 std::vector<int> PlainBasins(Image *img, const Image *seeds, const AdjRel *A) {
   auto aimg = Annotate(img, nullptr, seeds);
   int *C = aimg->cost->val.data(), *L = aimg->label->val.data(), *P = aimg->pred->val.data();
-  const int n = static_cast<int>(img->val.size()), nc = img->ncols;
+  const int n = static_cast<int>(img->val.size());
   int top = 0;
   for (int v : img->val) top = std::max(top, v);
   auto Q = CreateQueue(top + 1, n);
   for (int s; (s = RemoveSet(&aimg->seeds)) != -1;)
     if (Q->elem[s].color != GRAY) InsertQueue(Q.get(), C[s], s);
   for (int p; (p = RemoveQueue(Q.get())) != -1;) {
-    const int x = p % nc, y = p / nc;
-    for (int i = 0; i < A->n; i++) {
-      if (A->dx[i] == 0 && A->dy[i] == 0) continue;
-      if (!img->Valid(x + A->dx[i], y + A->dy[i])) continue;
-      const int q = x + A->dx[i] + (y + A->dy[i]) * nc;
+    ForNeighbours(img, A, p, [&](int q) {
       const bool child = P[q] == p;
-      if (C[p] >= C[q] && !child) continue;
+      if (C[p] >= C[q] && !child) return;
       const int c = std::max(img->val[q], C[p]);
-      if (c >= C[q] && !child) continue;
-      if (child && c == C[q] && L[q] == L[p]) continue;
-      if (Q->elem[q].color == GRAY)
-        UpdateQueue(Q.get(), q, C[q], c);
-      else
-        InsertQueue(Q.get(), c, q);
+      if (c >= C[q] && !child) return;
+      if (child && c == C[q] && L[q] == L[p]) return;
+      File(Q.get(), q, C[q], c);
       C[q] = c;
       L[q] = L[p];
       P[q] = p;
-    }
+    });
   }
   return aimg->label->val;
 }
 
 }  // namespace
-
-TEST(iftWatershed, EqualsThePropagationOverTheLinkedQueue) {
-  std::mt19937 rng(17);
-  for (int trial = 0; trial < 12; trial++) {
-    const int nc = 29 + trial, nr = 21;
-    // Few levels make wide plateaus, where the order of service decides.
-    auto img = RandomImage(rng, nc, nr, 0, trial % 2 ? 3 : 60);
-    auto seeds = CreateImage(nc, nr);
-    std::uniform_int_distribution<int> pixel(0, nc * nr - 1);
-    for (int k = 1; k <= 2 + trial; k++) seeds->val[pixel(rng)] = 1 + k % 4;
-    for (float r : {1.0f, 1.5f}) {
-      auto A = Circular(r);
-      auto aimg = Annotate(img.get(), nullptr, seeds.get());
-      ASSERT_EQ(iftWatershed(aimg.get(), A.get())->val, PlainBasins(img.get(), seeds.get(), A.get()))
-          << "trial " << trial << " radius " << r;
-    }
-  }
-}
 
 namespace {
 
@@ -265,7 +260,7 @@ namespace {
 // neighbour not yet served.
 std::vector<int> PlainMarkerWatershed(const Image *img, const Image *marker, bool fromLabels,
                                       const AdjRel *A) {
-  const int n = static_cast<int>(img->val.size()), nc = img->ncols;
+  const int n = static_cast<int>(img->val.size());
   int top = 0;
   for (int v : img->val) top = std::max(top, v);
   for (int v : marker->val) top = std::max(top, v + 1);
@@ -289,39 +284,36 @@ std::vector<int> PlainMarkerWatershed(const Image *img, const Image *marker, boo
       C[p] = marker->val[p];
       Q->current = C[p];
     }
-    const int x = p % nc, y = p / nc;
-    for (int i = 0; i < A->n; i++) {
-      if (A->dx[i] == 0 && A->dy[i] == 0) continue;
-      if (!img->Valid(x + A->dx[i], y + A->dy[i])) continue;
-      const int q = x + A->dx[i] + (y + A->dy[i]) * nc;
+    ForNeighbours(img, A, p, [&](int q) {
       const int c = std::max(C[p], img->val[q]);
-      if (c >= C[q] || Q->elem[q].color == BLACK) continue;
-      if (Q->elem[q].color == GRAY)
-        UpdateQueue(Q.get(), q, C[q], c);
-      else
-        InsertQueue(Q.get(), c, q);
+      if (c >= C[q] || Q->elem[q].color == BLACK) return;
+      File(Q.get(), q, C[q], c);
       C[q] = c;
       L[q] = L[p];
-    }
+    });
   }
   return L;
 }
 
 }  // namespace
 
-TEST(WaterLabel, EqualsThePropagationOverTheLinkedQueue) {
-  std::mt19937 rng(19);
+TEST(Watersheds, EqualThePropagationOverTheLinkedQueue) {
+  std::mt19937 rng(17);
   for (int trial = 0; trial < 12; trial++) {
-    const int nc = 23 + trial, nr = 17;
-    auto img = RandomImage(rng, nc, nr, 0, trial % 2 ? 3 : 40);
-    auto labels = CreateImage(nc, nr);
+    const int nc = 29 + trial, nr = 21;
+    // Few levels make wide plateaus, where the order of service decides.
+    auto img = RandomImage(rng, nc, nr, 0, trial % 2 ? 3 : 60);
+    auto seeds = CreateImage(nc, nr);
     std::uniform_int_distribution<int> pixel(0, nc * nr - 1);
-    for (int k = 1; k <= 2 + trial; k++) labels->val[pixel(rng)] = 1 + k % 3;
+    for (int k = 1; k <= 2 + trial; k++) seeds->val[pixel(rng)] = 1 + k % 4;
     auto marker = RandomImage(rng, nc, nr, 0, trial % 2 ? 2 : 30);
     for (float r : {1.0f, 1.5f}) {
       auto A = Circular(r);
-      ASSERT_EQ(WaterLabel(img.get(), labels.get(), A.get())->val,
-                PlainMarkerWatershed(img.get(), labels.get(), true, A.get()))
+      auto aimg = Annotate(img.get(), nullptr, seeds.get());
+      ASSERT_EQ(iftWatershed(aimg.get(), A.get())->val, PlainBasins(img.get(), seeds.get(), A.get()))
+          << "trial " << trial << " radius " << r;
+      ASSERT_EQ(WaterLabel(img.get(), seeds.get(), A.get())->val,
+                PlainMarkerWatershed(img.get(), seeds.get(), true, A.get()))
           << "trial " << trial << " radius " << r;
       ASSERT_EQ(WaterGray(img.get(), marker.get(), A.get())->val,
                 PlainMarkerWatershed(img.get(), marker.get(), false, A.get()))
