@@ -469,6 +469,67 @@ ORVANE_LANE_VARIANTS(void, MedianRow3,
                      (const Image *img, Image *out, int y, int *lo, int *mid, int *hi),
                      (img, out, y, lo, mid, hi))
 
+// The median of the pixels whose every neighbour under A lies inside the
+// image, by a histogram of the window slid along each row: a step to the
+// right changes, on each row of the relation, the counts at the positions
+// where the relation's multiplicity changes, and the median moves from
+// where it was by the counts it passes. Values are taken from lo, with
+// `levels` levels. Returns the box of pixels done: x0 .. x1, y0 .. y1 (empty
+// when x0 > x1 or y0 > y1).
+struct Box2 {
+  int x0, x1, y0, y1;
+};
+Box2 MedianBySlidingHistogram(const Image *img, const AdjRel *A, int lo, int levels, Image *out) {
+  const int nc = img->ncols, nr = img->nrows, n = A->n;
+  int minDx = 0, maxDx = 0, minDy = 0, maxDy = 0;
+  for (int i = 0; i < n; i++) {
+    minDx = std::min(minDx, A->dx[i]);
+    maxDx = std::max(maxDx, A->dx[i]);
+    minDy = std::min(minDy, A->dy[i]);
+    maxDy = std::max(maxDy, A->dy[i]);
+  }
+  const Box2 box{-minDx, nc - 1 - maxDx, -minDy, nr - 1 - maxDy};
+  if (box.x0 > box.x1 || box.y0 > box.y1) return box;
+  // Per row of the relation, the change of multiplicity at each position
+  // (relative to the pixel) when the window steps right.
+  struct Change {
+    int dx, dy, delta;
+  };
+  std::vector<Change> step;
+  const int w = maxDx - minDx + 1;
+  for (int dy = minDy; dy <= maxDy; dy++) {
+    std::vector<int> mult(w + 2, 0);  // mult[dx - minDx + 1]
+    for (int i = 0; i < n; i++)
+      if (A->dy[i] == dy) mult[A->dx[i] - minDx + 1]++;
+    for (int r = minDx; r <= maxDx + 1; r++) {
+      const int delta = mult[r - minDx] - mult[r - minDx + 1];  // mult(r - 1) - mult(r)
+      if (delta != 0) step.push_back({r, dy, delta});
+    }
+  }
+  const int t = n / 2;  // the median is the value of rank t (from 0)
+  std::vector<int> hist(levels);
+  const int *val = img->val.data();
+  for (int y = box.y0; y <= box.y1; y++) {
+    std::fill(hist.begin(), hist.end(), 0);
+    const int p0 = box.x0 + img->tbrow[y];
+    for (int i = 0; i < n; i++) hist[val[p0 + A->dx[i] + A->dy[i] * nc] - lo]++;
+    int m = 0, below = 0;  // below: how many values are under m
+    for (int x = box.x0;; x++) {
+      while (below > t) below -= hist[--m];
+      while (below + hist[m] <= t) below += hist[m++];
+      out->at(x, y) = m + lo;
+      if (x == box.x1) break;
+      const int p = x + img->tbrow[y];
+      for (const Change &c : step) {
+        const int v = val[p + c.dx + c.dy * nc] - lo;
+        hist[v] += c.delta;
+        if (v < m) below += c.delta;
+      }
+    }
+  }
+  return box;
+}
+
 }  // namespace
 
 std::unique_ptr<Image> LinearFilter(Image *img, Kernel *K) {
@@ -538,8 +599,20 @@ std::unique_ptr<Image> MedianFilter(Image *img, AdjRel *A) {
     for (int x = 0; x < nc; x++) sorted(x, nr - 1);
     return out;
   }
+  // Relations of four entries or more over images of few levels by a
+  // sliding histogram, the pixels near the border by sorting.
+  Box2 done{0, -1, 0, -1};
+  if (A->n >= 4 && !img->val.empty()) {
+    const long long lo = MinimumValue(img), levels = MaximumValue(img) - lo + 1;
+    if (levels <= 4096 && levels <= 4LL * static_cast<long long>(img->val.size()))
+      done = MedianBySlidingHistogram(img, A, static_cast<int>(lo), static_cast<int>(levels),
+                                      out.get());
+  }
   for (int y = 0; y < nr; y++)
-    for (int x = 0; x < nc; x++) sorted(x, y);
+    for (int x = 0; x < nc; x++) {
+      if (x == done.x0 && y >= done.y0 && y <= done.y1) x = done.x1 + 1;
+      if (x < nc) sorted(x, y);
+    }
   return out;
 }
 

@@ -30,7 +30,7 @@ std::unique_ptr<AdjRel> RelationOf(std::vector<int> dx, std::vector<int> dy) {
 }
 
 // Relations of every shape the filters meet: disks, boxes listed in another
-// order, a lopsided one without its origin, one with a repeated entry.
+// order, lopsided ones without their origin or with a repeated entry.
 std::vector<std::unique_ptr<AdjRel>> OddRelations() {
   std::vector<std::unique_ptr<AdjRel>> rels;
   rels.push_back(Circular(1.0f));
@@ -41,6 +41,9 @@ std::vector<std::unique_ptr<AdjRel>> OddRelations() {
   rels.push_back(RelationOf({1, 0, -1, 1, 0, -1, 1, 0, -1}, {1, 1, 1, 0, 0, 0, -1, -1, -1}));
   rels.push_back(RelationOf({2, -1, 0, 3}, {1, 0, -3, -2}));
   rels.push_back(RelationOf({0, 1, 1, -1, 0}, {0, 0, 0, 1, 1}));
+  // Ten entries, one repeated, no origin, rows of the relation with gaps
+  // between them and between their entries.
+  rels.push_back(RelationOf({1, 1, -2, 0, 3, -1, 2, 0, 1, -3}, {0, 0, 2, -2, 2, -2, 0, 2, -2, 0}));
   return rels;
 }
 
