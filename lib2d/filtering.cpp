@@ -493,7 +493,7 @@ Box2 MedianBySlidingHistogram(const Image *img, const AdjRel *A, int lo, int lev
   // Per row of the relation, the change of multiplicity at each position
   // (relative to the pixel) when the window steps right.
   struct Change {
-    int dx, dy, delta;
+    int offset, delta;  // the position as an address offset
   };
   std::vector<Change> step;
   const int w = maxDx - minDx + 1;
@@ -503,7 +503,7 @@ Box2 MedianBySlidingHistogram(const Image *img, const AdjRel *A, int lo, int lev
       if (A->dy[i] == dy) mult[A->dx[i] - minDx + 1]++;
     for (int r = minDx; r <= maxDx + 1; r++) {
       const int delta = mult[r - minDx] - mult[r - minDx + 1];  // mult(r - 1) - mult(r)
-      if (delta != 0) step.push_back({r, dy, delta});
+      if (delta != 0) step.push_back({r + dy * nc, delta});
     }
   }
   const int t = n / 2;  // the median is the value of rank t (from 0)
@@ -514,14 +514,15 @@ Box2 MedianBySlidingHistogram(const Image *img, const AdjRel *A, int lo, int lev
     const int p0 = box.x0 + img->tbrow[y];
     for (int i = 0; i < n; i++) hist[val[p0 + A->dx[i] + A->dy[i] * nc] - lo]++;
     int m = 0, below = 0;  // below: how many values are under m
+    int *o = out->val.data() + out->tbrow[y];
     for (int x = box.x0;; x++) {
       while (below > t) below -= hist[--m];
       while (below + hist[m] <= t) below += hist[m++];
-      out->at(x, y) = m + lo;
+      o[x] = m + lo;
       if (x == box.x1) break;
-      const int p = x + img->tbrow[y];
+      const int *v0 = val + x + img->tbrow[y];
       for (const Change &c : step) {
-        const int v = val[p + c.dx + c.dy * nc] - lo;
+        const int v = v0[c.offset] - lo;
         hist[v] += c.delta;
         if (v < m) below += c.delta;
       }
