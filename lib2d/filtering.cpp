@@ -1,6 +1,7 @@
 #include "lib2d/filtering.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "core/common.h"
 #include "core/stretch.h"
+#include "lib2d/lanes.h"
 #include "lib2d/mathematics.h"
 #include "lib2d/segmentation.h"
 #include "segment/voxelwise3.h"
@@ -133,12 +135,200 @@ void CheckKernelFits(const Image *img, const Kernel *K, const char *func) {
           func);
 }
 
+// ---- the correlation where single precision is exact ----
+//
+// With every weight w(i) = M(i) 2^e for integers M(i) and one exponent e,
+// and every pixel within v, each partial sum of the correlation is an
+// integer multiple of 2^e below v sum |M(i)| 2^e in magnitude. When that
+// bound is below 2^24 2^e every partial sum is exact in single precision,
+// in whatever order it is formed, and so equals the double sum in the
+// kernel's order; pixels outside the image then add an exact 0 as well. The
+// weights give the largest v for which this holds (0 when none does).
+int ExactInSingleLimit(const Kernel *K) {
+  int lsb = INT_MAX;
+  double sumW = 0.0;
+  for (float w : K->weights) {
+    if (!std::isfinite(w)) return 0;
+    if (w == 0.0f) continue;
+    int e;
+    const double m = std::frexp(std::fabs(static_cast<double>(w)), &e);
+    long long mant = static_cast<long long>(std::ldexp(m, 24));
+    lsb = std::min(lsb, e - 24 + __builtin_ctzll(mant));
+    sumW += std::fabs(static_cast<double>(w));
+  }
+  if (lsb == INT_MAX) return INT_MAX;  // all zero
+  const double sumM = std::ldexp(sumW, -lsb) * (1.0 + 1e-12);
+  const double limit = std::min((16777216.0 - 1.0) / sumM, 2147483647.0 / (sumW * (1.0 + 1e-12)));
+  return limit >= 1.0 ? static_cast<int>(std::min(limit, 1073741824.0)) : 0;
+}
+
+// out[x] = trunc(sum over i of w[i] src[i][x]) for x < W, summed in T
+// (float or double) in the order of i, 4 L pixels a step while they last.
+// Single-precision sums are only formed where they are exact, so a cast
+// converts them; double ones are truncated as TruncToInt does.
+template <int L, class T>
+ORVANE_LANE_INLINE void RowSums(int W, int n, const T *w, const T *const *src, int *out) {
+  typedef typename Lanes<T, L>::type F;
+  typedef typename Lanes<int, L>::type I;
+  auto put = [&](int *o, F a) __attribute__((always_inline)) {
+    if constexpr (std::is_same_v<T, float>) {
+      StoreLanes(o, ConvertLanes<I>(a));
+    } else {
+      // TruncToInt lane by lane: clamped to the integers, NaN to 0.
+      const F lo = F{} + static_cast<double>(INT_MIN), hi = F{} + static_cast<double>(INT_MAX);
+      F c = MinLanes(MaxLanes(a, lo), hi);
+      c = a == a ? c : F{} + 0.0;
+      StoreLanes(o, ConvertLanes<I>(c));
+    }
+  };
+  int x = 0;
+  for (; x + 4 * L <= W; x += 4 * L) {
+    F a0 = F{} + T(0), a1 = a0, a2 = a0, a3 = a0;
+    for (int i = 0; i < n; i++) {
+      const F wi = F{} + w[i];
+      const T *s = src[i] + x;
+      a0 += wi * LoadLanes<F>(s);
+      a1 += wi * LoadLanes<F>(s + L);
+      a2 += wi * LoadLanes<F>(s + 2 * L);
+      a3 += wi * LoadLanes<F>(s + 3 * L);
+    }
+    put(out + x, a0);
+    put(out + x + L, a1);
+    put(out + x + 2 * L, a2);
+    put(out + x + 3 * L, a3);
+  }
+  for (; x < W; x++) {
+    T a = 0;
+    for (int i = 0; i < n; i++) a += w[i] * src[i][x];
+    out[x] = std::is_same_v<T, float> ? static_cast<int>(a) : TruncToInt(a);
+  }
+}
+template <int L>
+ORVANE_LANE_INLINE void RowSumsSingle(int W, int n, const float *w, const float *const *src,
+                                      int *out) {
+  RowSums<L, float>(W, n, w, src, out);
+}
+template <int L>
+ORVANE_LANE_INLINE void RowSumsDouble(int W, int n, const double *w, const double *const *src,
+                                      int *out) {
+  RowSums<L / 2, double>(W, n, w, src, out);  // as many bytes a lane group
+}
+ORVANE_LANE_VARIANTS(void, RowSumsSingle,
+                     (int W, int n, const float *w, const float *const *src, int *out),
+                     (W, n, w, src, out))
+ORVANE_LANE_VARIANTS(void, RowSumsDouble,
+                     (int W, int n, const double *w, const double *const *src, int *out),
+                     (W, n, w, src, out))
+
+// dst[x] = src[x] converted to T; false when a value lies beyond +-limit.
+template <int L, class T>
+ORVANE_LANE_INLINE bool RowConverted(const int *src, int n, int limit, T *dst) {
+  typedef typename Lanes<T, L>::type F;
+  typedef typename Lanes<int, L>::type I;
+  I lo = I{} + 0, hi = lo;
+  int x = 0;
+  for (; x + L <= n; x += L) {
+    const I v = LoadLanes<I>(src + x);
+    lo = MinLanes(lo, v);
+    hi = MaxLanes(hi, v);
+    StoreLanes(dst + x, ConvertLanes<F>(v));
+  }
+  bool inside = true;
+  for (int k = 0; k < L; k++) inside &= lo[k] >= -limit && hi[k] <= limit;
+  for (; x < n; x++) {
+    inside &= src[x] <= limit && src[x] >= -limit;
+    dst[x] = static_cast<T>(src[x]);
+  }
+  return inside;
+}
+template <int L>
+ORVANE_LANE_INLINE bool RowToSingle(const int *src, int n, int limit, float *dst) {
+  return RowConverted<L, float>(src, n, limit, dst);
+}
+template <int L>
+ORVANE_LANE_INLINE bool RowToDouble(const int *src, int n, int limit, double *dst) {
+  return RowConverted<L / 2, double>(src, n, limit, dst);
+}
+ORVANE_LANE_VARIANTS(bool, RowToSingle, (const int *src, int n, int limit, float *dst),
+                     (src, n, limit, dst))
+ORVANE_LANE_VARIANTS(bool, RowToDouble, (const int *src, int n, int limit, double *dst),
+                     (src, n, limit, dst))
+
+// Correlate (below) over rows padded with zeros, summed in T, or false,
+// leaving out partly written, when a pixel lies beyond limit. In single
+// precision the limit keeps every sum exact (ExactInSingleLimit); in double
+// the sums are those of the kernel's order, with a 0 added for an entry
+// outside the image or of weight 0, which changes no sum but a zero's sign
+// (and so no truncated result) while the weights are finite.
+template <class T>
+bool CorrelateRows(const Image *img, const Kernel *K, Image *out, int ox, int oy, int limit) {
+  const AdjRel *D = K->displacements.get();
+  const int nc = img->ncols, nr = img->nrows, W = out->ncols, H = out->nrows;
+  std::vector<int> dx, dy;
+  std::vector<T> w;
+  for (int i = 0; i < D->n; i++)
+    if (K->weights[i] != 0.0f) {
+      dx.push_back(D->dx[i] - ox);
+      dy.push_back(D->dy[i] - oy);
+      w.push_back(K->weights[i]);
+    }
+  const int n = static_cast<int>(w.size());
+  int padL = 0, padR = 0, lo = 0, hi = 0;
+  for (int i = 0; i < n; i++) {
+    padL = std::max(padL, -dx[i]);
+    padR = std::max(padR, W - 1 + dx[i] - (nc - 1));
+    lo = std::min(lo, dy[i]);
+    hi = std::max(hi, dy[i]);
+  }
+  const int len = padL + nc + padR, span = hi - lo + 1;
+  // Input rows converted once each and kept in a ring while the kernel
+  // spans them.
+  std::vector<std::vector<T>> ring(span, std::vector<T>(len, T(0)));
+  std::vector<int> held(span, -1);
+  bool inside = true;
+  auto rowOf = [&](int sy) -> const T * {
+    std::vector<T> &r = ring[sy % span];
+    if (held[sy % span] != sy) {
+      const int *src = img->val.data() + img->tbrow[sy];
+      if constexpr (std::is_same_v<T, float>)
+        inside &= RowToSingleBest(src, nc, limit, r.data() + padL);
+      else
+        inside &= RowToDoubleBest(src, nc, limit, r.data() + padL);
+      held[sy % span] = sy;
+    }
+    return r.data() + padL;
+  };
+  std::vector<const T *> src(std::max(n, 1));
+  std::vector<T> wy(std::max(n, 1));
+  for (int y = 0; y < H && inside; y++) {
+    int m = 0;
+    for (int i = 0; i < n; i++) {
+      const int sy = y + dy[i];
+      if (sy < 0 || sy >= nr) continue;  // a row of zeros
+      src[m] = rowOf(sy) + dx[i];
+      wy[m++] = w[i];
+    }
+    int *o = out->val.data() + out->tbrow[y];
+    if constexpr (std::is_same_v<T, float>)
+      RowSumsSingleBest(W, m, wy.data(), src.data(), o);
+    else
+      RowSumsDoubleBest(W, m, wy.data(), src.data(), o);
+  }
+  return inside;
+}
+
+
 // out(x, y) = trunc(sum w(i) img(x + dx(i) - ox, y + dy(i) - oy)) over the
 // entries whose pixel is inside, for an output of W x H. Runs a row at a
 // time, one kernel entry after another, so the inner loop is a plain
 // multiply-add over a stretch of the row without bounds tests.
 std::unique_ptr<Image> Correlate(const Image *img, const Kernel *K, int W, int H, int ox, int oy) {
   auto out = CreateImage(W, H);
+  const int limit = ExactInSingleLimit(K);
+  if (limit > 0 && CorrelateRows<float>(img, K, out.get(), ox, oy, limit)) return out;
+  bool finite = true;
+  for (float w : K->weights) finite &= std::isfinite(w);
+  if (finite && CorrelateRows<double>(img, K, out.get(), ox, oy, INT_MAX)) return out;
   const AdjRel *D = K->displacements.get();
   const int nc = img->ncols, nr = img->nrows;
   // The input rows a kernel spans, converted to double once each and kept
@@ -237,44 +427,108 @@ bool IsSquare3(const AdjRel *A) {
   return seen == 0x1ff;
 }
 
-inline void Sort2(int &a, int &b) {
-  int lo = std::min(a, b), hi = std::max(a, b);
-  a = lo;
-  b = hi;
+// Median of the interior of a 3 x 3 filter: columns sorted (lo, mid, hi),
+// then the median is med(max of los, med of mids, min of his), L pixels a
+// step while they last.
+template <class V>
+ORVANE_LANE_INLINE void SortColumns(const int *a, const int *b, const int *c, int *lo, int *mid,
+                                    int *hi) {
+  V u = LoadLanes<V>(a), v = LoadLanes<V>(b), w = LoadLanes<V>(c);
+  SortLanes(u, v);
+  SortLanes(v, w);
+  SortLanes(u, v);
+  StoreLanes(lo, u);
+  StoreLanes(mid, v);
+  StoreLanes(hi, w);
+}
+template <class V>
+ORVANE_LANE_INLINE V MedianOfColumns(const int *lo, const int *mid, const int *hi) {
+  const V l = MaxLanes(MaxLanes(LoadLanes<V>(lo - 1), LoadLanes<V>(lo)), LoadLanes<V>(lo + 1));
+  const V h = MinLanes(MinLanes(LoadLanes<V>(hi - 1), LoadLanes<V>(hi)), LoadLanes<V>(hi + 1));
+  V m0 = LoadLanes<V>(mid - 1), m1 = LoadLanes<V>(mid);
+  SortLanes(m0, m1);
+  const V m = MaxLanes(m0, MinLanes(m1, LoadLanes<V>(mid + 1)));
+  return MaxLanes(MinLanes(l, m), MinLanes(MaxLanes(l, m), h));
 }
 
-// Median of the interior of a 3 x 3 filter: columns sorted (lo, mid, hi),
-// then the median is med(max of los, med of mids, min of his).
-void MedianRows3(const Image *img, Image *out) {
-  const int nc = img->ncols, nr = img->nrows;
-  std::vector<int> lo(nc), mid(nc), hi(nc);
-  for (int y = 1; y + 1 < nr; y++) {
-    const int *a = img->val.data() + img->tbrow[y - 1];
-    const int *b = a + nc, *c = b + nc;
-    for (int x = 0; x < nc; x++) {
-      int u = a[x], v = b[x], w = c[x];
-      Sort2(u, v);
-      Sort2(v, w);
-      Sort2(u, v);
-      lo[x] = u;
-      mid[x] = v;
-      hi[x] = w;
-    }
-    int *o = out->val.data() + out->tbrow[y];
-    for (int x = 1; x + 1 < nc; x++) {
-      int l = std::max(std::max(lo[x - 1], lo[x]), lo[x + 1]);
-      int h = std::min(std::min(hi[x - 1], hi[x]), hi[x + 1]);
-      int m0 = mid[x - 1], m1 = mid[x], m2 = mid[x + 1];
-      Sort2(m0, m1);
-      Sort2(m1, m2);
-      Sort2(m0, m1);
-      int m = m1;
-      Sort2(l, m);
-      Sort2(m, h);
-      Sort2(l, m);
-      o[x] = m;
+// Row y of the interior; lo, mid and hi hold a row's width each.
+template <int L>
+ORVANE_LANE_INLINE void MedianRow3(const Image *img, Image *out, int y, int *lo, int *mid, int *hi) {
+  typedef typename Lanes<int, L>::type V;
+  const int nc = img->ncols;
+  const int *a = img->val.data() + img->tbrow[y - 1];
+  const int *b = a + nc, *c = b + nc;
+  int x = 0;
+  for (; x + L <= nc; x += L) SortColumns<V>(a + x, b + x, c + x, lo + x, mid + x, hi + x);
+  for (; x < nc; x++) SortColumns<int>(a + x, b + x, c + x, lo + x, mid + x, hi + x);
+  int *o = out->val.data() + out->tbrow[y];
+  for (x = 1; x + L + 1 <= nc; x += L) StoreLanes(o + x, MedianOfColumns<V>(lo + x, mid + x, hi + x));
+  for (; x + 1 < nc; x++) o[x] = MedianOfColumns<int>(lo + x, mid + x, hi + x);
+}
+ORVANE_LANE_VARIANTS(void, MedianRow3,
+                     (const Image *img, Image *out, int y, int *lo, int *mid, int *hi),
+                     (img, out, y, lo, mid, hi))
+
+// The median of the pixels whose every neighbour under A lies inside the
+// image, by a histogram of the window slid along each row: a step to the
+// right changes, on each row of the relation, the counts at the positions
+// where the relation's multiplicity changes, and the median moves from
+// where it was by the counts it passes. Values are taken from lo, with
+// `levels` levels. Returns the box of pixels done: x0 .. x1, y0 .. y1 (empty
+// when x0 > x1 or y0 > y1).
+struct Box2 {
+  int x0, x1, y0, y1;
+};
+Box2 MedianBySlidingHistogram(const Image *img, const AdjRel *A, int lo, int levels, Image *out) {
+  const int nc = img->ncols, nr = img->nrows, n = A->n;
+  int minDx = 0, maxDx = 0, minDy = 0, maxDy = 0;
+  for (int i = 0; i < n; i++) {
+    minDx = std::min(minDx, A->dx[i]);
+    maxDx = std::max(maxDx, A->dx[i]);
+    minDy = std::min(minDy, A->dy[i]);
+    maxDy = std::max(maxDy, A->dy[i]);
+  }
+  const Box2 box{-minDx, nc - 1 - maxDx, -minDy, nr - 1 - maxDy};
+  if (box.x0 > box.x1 || box.y0 > box.y1) return box;
+  // Per row of the relation, the change of multiplicity at each position
+  // (relative to the pixel) when the window steps right.
+  struct Change {
+    int offset, delta;  // the position as an address offset
+  };
+  std::vector<Change> step;
+  const int w = maxDx - minDx + 1;
+  for (int dy = minDy; dy <= maxDy; dy++) {
+    std::vector<int> mult(w + 2, 0);  // mult[dx - minDx + 1]
+    for (int i = 0; i < n; i++)
+      if (A->dy[i] == dy) mult[A->dx[i] - minDx + 1]++;
+    for (int r = minDx; r <= maxDx + 1; r++) {
+      const int delta = mult[r - minDx] - mult[r - minDx + 1];  // mult(r - 1) - mult(r)
+      if (delta != 0) step.push_back({r + dy * nc, delta});
     }
   }
+  const int t = n / 2;  // the median is the value of rank t (from 0)
+  std::vector<int> hist(levels);
+  const int *val = img->val.data();
+  for (int y = box.y0; y <= box.y1; y++) {
+    std::fill(hist.begin(), hist.end(), 0);
+    const int p0 = box.x0 + img->tbrow[y];
+    for (int i = 0; i < n; i++) hist[val[p0 + A->dx[i] + A->dy[i] * nc] - lo]++;
+    int m = 0, below = 0;  // below: how many values are under m
+    int *o = out->val.data() + out->tbrow[y];
+    for (int x = box.x0;; x++) {
+      while (below > t) below -= hist[--m];
+      while (below + hist[m] <= t) below += hist[m++];
+      o[x] = m + lo;
+      if (x == box.x1) break;
+      const int *v0 = val + x + img->tbrow[y];
+      for (const Change &c : step) {
+        const int v = v0[c.offset] - lo;
+        hist[v] += c.delta;
+        if (v < m) below += c.delta;
+      }
+    }
+  }
+  return box;
 }
 
 }  // namespace
@@ -323,21 +577,43 @@ std::unique_ptr<Image> MedianFilter(Image *img, AdjRel *A) {
   auto out = CreateImage(img->ncols, img->nrows);
   NeighbourValues nv(img, A);
   std::vector<int> v(std::max(A->n, 1));
-  const bool square = IsSquare3(A);
-  if (square) MedianRows3(img, out.get());
-  for (int y = 0; y < img->nrows; y++) {
-    const bool borderRow = y == 0 || y == img->nrows - 1;
-    for (int x = 0; x < img->ncols; x++) {
-      if (square && !borderRow && x != 0 && x != img->ncols - 1) continue;
-      int k = nv.Gather(x, y, v.data());
-      if (k == 0) {
-        out->at(x, y) = img->at(x, y);
-        continue;
-      }
-      std::nth_element(v.begin(), v.begin() + k / 2, v.begin() + k);
-      out->at(x, y) = v[k / 2];
+  auto sorted = [&](int x, int y) {
+    const int k = nv.Gather(x, y, v.data());
+    if (k == 0) {
+      out->at(x, y) = img->at(x, y);
+      return;
     }
+    std::nth_element(v.begin(), v.begin() + k / 2, v.begin() + k);
+    out->at(x, y) = v[k / 2];
+  };
+  const int nc = img->ncols, nr = img->nrows;
+  if (IsSquare3(A) && nc >= 3 && nr >= 3) {
+    // The interior by sorted columns, the outermost rows and columns by
+    // sorting what lies inside, each row's ends while the row is at hand.
+    std::vector<int> lo(nc), mid(nc), hi(nc);
+    for (int x = 0; x < nc; x++) sorted(x, 0);
+    for (int y = 1; y + 1 < nr; y++) {
+      MedianRow3Best(img, out.get(), y, lo.data(), mid.data(), hi.data());
+      sorted(0, y);
+      sorted(nc - 1, y);
+    }
+    for (int x = 0; x < nc; x++) sorted(x, nr - 1);
+    return out;
   }
+  // Relations of four entries or more over images of few levels by a
+  // sliding histogram, the pixels near the border by sorting.
+  Box2 done{0, -1, 0, -1};
+  if (A->n >= 4 && !img->val.empty()) {
+    const long long lo = MinimumValue(img), levels = MaximumValue(img) - lo + 1;
+    if (levels <= 4096 && levels <= 4LL * static_cast<long long>(img->val.size()))
+      done = MedianBySlidingHistogram(img, A, static_cast<int>(lo), static_cast<int>(levels),
+                                      out.get());
+  }
+  for (int y = 0; y < nr; y++)
+    for (int x = 0; x < nc; x++) {
+      if (x == done.x0 && y >= done.y0 && y <= done.y1) x = done.x1 + 1;
+      if (x < nc) sorted(x, y);
+    }
   return out;
 }
 

@@ -134,24 +134,39 @@ void iftBasins(AnnImg *aimg, const AdjRel *A) {
             "iftBasins");
     top = std::max(top, C[p]);
   }
-  LazyBuckets Q(top + 1, n);
+  // The three maps and the image interleaved, with each pixel's queue
+  // state beside them, so that examining a neighbour reads one place in
+  // memory.
+  struct Node {
+    int cost, label, pred, value;
+    unsigned state;
+  };
+  LargeArray<Node> node(n);
+  for (int p = 0; p < n; p++) node[p] = {C[p], L[p], P[p], I[p], 0u};
+  NodeBuckets<Node> Q(top + 1);
   for (int s; (s = RemoveSet(&aimg->seeds)) != -1;) {
     CheckPixelIndex(img, s, "iftBasins");
-    if (C[s] != kImageInfinity && Q.color[s] != GRAY) Q.Push(C[s], s);
+    if (node[s].cost != kImageInfinity && !Q.Queued(node[s])) Q.Push(&node[0], node[s].cost, s);
   }
-  Neighbours N(img, A);
-  for (int p; (p = Q.Pop()) != -1;) {
-    const int cp = C[p];
+  const Neighbours N(img, A);
+  for (int p; (p = Q.Pop(&node[0])) != -1;) {
+    const int cp = node[p].cost, lp = node[p].label;
     N.ForEach(p, [&](int q) {
-      const bool child = P[q] == p;
-      if (cp >= C[q] && !child) return;
-      const int c = std::max(I[q], cp);
-      if (c >= C[q] && !child) return;
-      if (child && c == C[q] && L[q] == L[p]) return;
-      Q.Push(c, q);
-      C[q] = c;
-      L[q] = L[p];
-      P[q] = p;
+      Node &nq = node[q];
+      const bool child = nq.pred == p;
+      if (cp >= nq.cost && !child) return;
+      const int c = std::max(nq.value, cp);
+      if (c >= nq.cost && !child) return;
+      if (child && c == nq.cost && nq.label == lp) return;
+      Q.Push(&node[0], c, q);
+      nq.cost = c;
+      nq.label = lp;
+      nq.pred = p;
     });
+  }
+  for (int p = 0; p < n; p++) {
+    C[p] = node[p].cost;
+    L[p] = node[p].label;
+    P[p] = node[p].pred;
   }
 }

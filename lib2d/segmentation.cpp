@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <immintrin.h>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,8 @@
 #include "lib2d/radiometric.h"
 
 // ---- thresholds and labels ----
+
+#define ORVANE_AVX2_FN __attribute__((target("avx2")))
 
 std::unique_ptr<Image> Threshold(Image *img, int lower, int higher) {
   auto out = CreateImage(img->ncols, img->nrows);
@@ -156,52 +160,118 @@ bool IsEightNeighbourhood(const AdjRel *A) {
   return (seen | 1 << 4) == 0x1ff && count >= 8;
 }
 
-// LabelComponents of the pixels equal to 1 over the 8-neighbourhood, with
-// the usual shortcut of the scan: when the pixel above belongs, the upper
-// corners are its neighbours and so in its tree already, and when only the
-// left one does, the upper left one is too.
-std::unique_ptr<Image> LabelOnes8(const Image *bin) {
-  const int nc = bin->ncols, nr = bin->nrows, n = nc * nr;
-  const int *v = bin->val.data();
-  // The output holds the forest first: every link points to a smaller
-  // address, so each tree's root is its first pixel in raster order.
-  auto out = CreateImage(nc, nr);
-  std::vector<int> &parent = out->val;
-  auto one = [&](int x, int y) { return x >= 0 && y >= 0 && x < nc && v[x + y * nc] == 1; };
-  for (int y = 0; y < nr; y++)
-    for (int x = 0; x < nc; x++) {
-      const int p = x + y * nc;
-      parent[p] = p;
-      if (v[p] != 1) continue;
-      int root = -1;
-      auto join = [&](int q) { JoinTree(parent, q, &root); };
-      if (one(x, y - 1)) {
-        join(p - nc);
-      } else {
-        if (one(x - 1, y))
-          join(p - 1);
-        else if (one(x - 1, y - 1))
-          join(p - nc - 1);
-        if (one(x + 1, y - 1)) join(p - nc + 1);
-      }
-      if (root >= 0) parent[p] = root;
-    }
-  // Labels replace the links in raster order, held negative meanwhile: a
-  // pixel's link points to an earlier pixel, which already holds its label.
-  int next = 0;
-  for (int p = 0; p < n; p++) {
-    if (v[p] != 1) continue;
-    const int q = parent[p];
-    parent[p] = q == p ? -(++next) : parent[q];
+// Whether A is the 4-neighbourhood (in any order, with or without its
+// origin, entries repeated or not).
+bool IsFourNeighbourhood(const AdjRel *A) {
+  int seen = 0;
+  for (int i = 0; i < A->n; i++) {
+    if (std::abs(A->dx[i]) + std::abs(A->dy[i]) > 1) return false;
+    seen |= 1 << ((A->dy[i] + 1) * 3 + A->dx[i] + 1);
   }
-  for (int p = 0; p < n; p++) parent[p] = v[p] == 1 ? -parent[p] : 0;
+  return (seen | 1 << 4) == 0xba;
+}
+
+// The pixels equal to 1 of a row as a bit mask, 64 pixels a word.
+void OnesMask(const int *v, int nc, std::vector<uint64_t> &bits) {
+  std::fill(bits.begin(), bits.end(), 0);
+  for (int x = 0; x < nc; x++) bits[x >> 6] |= static_cast<uint64_t>(v[x] == 1) << (x & 63);
+}
+
+ORVANE_AVX2_FN void OnesMaskWide(const int *v, int nc, std::vector<uint64_t> &bits) {
+  const __m256i one = _mm256_set1_epi32(1);
+  int x = 0;
+  for (; x + 64 <= nc; x += 64) {
+    uint64_t word = 0;
+    for (int k = 0; k < 8; k++) {
+      const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(v + x + 8 * k));
+      const int m = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(q, one)));
+      word |= static_cast<uint64_t>(m) << (8 * k);
+    }
+    bits[x >> 6] = word;
+  }
+  if (x < nc) {
+    bits[x >> 6] = 0;
+    for (; x < nc; x++) bits[x >> 6] |= static_cast<uint64_t>(v[x] == 1) << (x & 63);
+  }
+}
+
+// The components of the pixels equal to 1 over the 4- or 8-neighbourhood,
+// found on runs: each row's runs of ones are joined to the runs of the row
+// above that touch them (overlap, or meet at a corner too for eight), the
+// tree of smaller index winning, so that each component's root is its
+// first run in raster order and labels follow the order of first pixels.
+std::unique_ptr<Image> LabelOnesByRuns(const Image *bin, bool eight) {
+  const int nc = bin->ncols, nr = bin->nrows;
+  std::vector<int> start, end, parent;  // runs [start, end) of pixel indices in a row
+  std::vector<int> rowRuns(nr + 1, 0);
+  std::vector<uint64_t> bits((nc + 63) / 64 + 1, 0);
+  const bool wide = __builtin_cpu_supports("avx2");
+  auto find = [&](int r) {
+    while (parent[r] != r) {
+      parent[r] = parent[parent[r]];
+      r = parent[r];
+    }
+    return r;
+  };
+  const int reach = eight ? 1 : 0;
+  for (int y = 0; y < nr; y++) {
+    const int *v = bin->val.data() + bin->tbrow[y];
+    if (wide)
+      OnesMaskWide(v, nc, bits);
+    else
+      OnesMask(v, nc, bits);
+    rowRuns[y] = static_cast<int>(start.size());
+    // Runs from the bit mask: the next set bit starts one, the next clear
+    // bit after it ends it.
+    const int nw = (nc + 63) / 64;
+    int x = 0;
+    while (x < nc) {
+      int w = x >> 6;
+      uint64_t word = bits[w] & (~0ULL << (x & 63));
+      while (!word && ++w < nw) word = bits[w];
+      if (!word) break;
+      const int s = w * 64 + __builtin_ctzll(word);
+      word = ~bits[w] & (~0ULL << (s & 63));
+      while (!word && ++w < nw) word = ~bits[w];
+      const int e = word ? std::min(nc, w * 64 + __builtin_ctzll(word)) : nc;
+      start.push_back(s);
+      end.push_back(e);
+      parent.push_back(static_cast<int>(parent.size()));
+      x = e;
+    }
+    if (y == 0) continue;
+    // Two fingers over this row's runs and the row above's.
+    int a = rowRuns[y - 1];
+    const int aEnd = rowRuns[y];
+    for (int r = rowRuns[y]; r < static_cast<int>(start.size()); r++) {
+      while (a < aEnd && end[a] + reach <= start[r]) a++;
+      for (int b = a; b < aEnd && start[b] < end[r] + reach; b++) {
+        const int rb = find(b), rr = find(r);
+        if (rb != rr) parent[std::max(rb, rr)] = std::min(rb, rr);
+      }
+    }
+  }
+  rowRuns[nr] = static_cast<int>(start.size());
+  auto out = CreateImage(nc, nr);
+  // Labels replace the links in run order: a run's link points to an
+  // earlier run, which already holds its label (negative meanwhile).
+  int next = 0;
+  for (int r = 0; r < static_cast<int>(parent.size()); r++) {
+    const int q = parent[r];
+    parent[r] = q == r ? -(++next) : parent[q];
+  }
+  for (int y = 0; y < nr; y++) {
+    int *o = out->val.data() + out->tbrow[y];
+    for (int r = rowRuns[y]; r < rowRuns[y + 1]; r++) std::fill(o + start[r], o + end[r], -parent[r]);
+  }
   return out;
 }
 
 }  // namespace
 
 std::unique_ptr<Image> LabelBinComp(Image *bin, AdjRel *A) {
-  if (IsEightNeighbourhood(A)) return LabelOnes8(bin);
+  if (IsEightNeighbourhood(A)) return LabelOnesByRuns(bin, true);
+  if (IsFourNeighbourhood(A)) return LabelOnesByRuns(bin, false);
   const int *v = bin->val.data();
   return LabelComponents(
       bin, A, [v](int p) { return v[p] == 1; }, [](int, int) { return true; });
@@ -422,25 +492,36 @@ namespace {
 // queue without a label opens the next one; its cost drops to base[p] (0
 // without a base) and the queue's current bucket to that cost, so it conquers
 // its own marker's plateau before anything else.
-void MaxArcLabels(const Image *img, const int *I, int *C, int *L, LazyBuckets *Q,
-                  const int *base, const AdjRel *A) {
+// A pixel of the marker watersheds: its cost, label and weight, and its
+// queue state, in one place.
+struct WaterNode {
+  int cost, label, value;
+  unsigned state;
+};
+
+void MaxArcLabels(const Image *img, WaterNode *node, NodeBuckets<WaterNode> *Q, const int *base,
+                  const AdjRel *A, Image *out) {
   const Neighbours N(img, A);
   int next = 0;
-  for (int p; (p = Q->Pop()) != -1;) {
-    if (L[p] == 0) {
-      L[p] = ++next;
-      C[p] = base ? base[p] : 0;
-      Q->current = C[p];
+  for (int p; (p = Q->Pop(node)) != -1;) {
+    WaterNode &np = node[p];
+    if (np.label == 0) {
+      np.label = ++next;
+      np.cost = base ? base[p] : 0;
+      Q->current = np.cost;
     }
-    const int cp = C[p], lp = L[p];
+    const int cp = np.cost, lp = np.label;
     N.ForEach(p, [&](int q) {
-      const int c = std::max(cp, I[q]);
-      if (c >= C[q] || Q->color[q] == BLACK) return;
-      C[q] = c;
-      L[q] = lp;
-      Q->Push(c, q);
+      WaterNode &nq = node[q];
+      const int c = std::max(cp, nq.value);
+      if (c >= nq.cost || Q->Served(nq)) return;
+      nq.cost = c;
+      nq.label = lp;
+      Q->Push(node, c, q);
     });
   }
+  int *o = out->val.data();
+  for (size_t p = 0; p < out->val.size(); p++) o[p] = node[p].label;
 }
 
 std::unique_ptr<Image> WaterFromMarker(Image *img, Image *marker, AdjRel *A, bool capped,
@@ -457,14 +538,14 @@ std::unique_ptr<Image> WaterFromMarker(Image *img, Image *marker, AdjRel *A, boo
     mtop = std::max(mtop, b);
   }
   const int n = static_cast<int>(base.size());
-  std::vector<int> C(n);
-  auto label = CreateImage(img->ncols, img->nrows);
-  LazyBuckets Q(mtop + 2, n);
+  LargeArray<WaterNode> node(n);
+  NodeBuckets<WaterNode> Q(mtop + 2);
   for (int p = 0; p < n; p++) {
-    C[p] = base[p] + 1;
-    Q.Push(C[p], p);
+    node[p] = {base[p] + 1, 0, img->val[p], 0u};
+    Q.Push(&node[0], base[p] + 1, p);
   }
-  MaxArcLabels(img, img->val.data(), C.data(), label->val.data(), &Q, base.data(), A);
+  auto label = CreateImage(img->ncols, img->nrows);
+  MaxArcLabels(img, &node[0], &Q, base.data(), A, label.get());
   return label;
 }
 
@@ -474,16 +555,15 @@ std::unique_ptr<Image> WaterLabel(Image *img, Image *label, AdjRel *A) {
   CheckSameSize(img, label, "WaterLabel");
   const int top = CheckValueRange(img, kMaxLevels - 1, "WaterLabel");
   const int n = static_cast<int>(img->val.size());
-  std::vector<int> C(n, kImageInfinity);
+  LargeArray<WaterNode> node(n);
+  NodeBuckets<WaterNode> Q(top + 1);
+  for (int p = 0; p < n; p++) {
+    const bool seed = label->val[p] > 0;
+    node[p] = {seed ? 0 : kImageInfinity, seed ? label->val[p] : 0, img->val[p], 0u};
+    if (seed) Q.Push(&node[0], 0, p);
+  }
   auto out = CreateImage(img->ncols, img->nrows);
-  LazyBuckets Q(top + 1, n);
-  for (int p = 0; p < n; p++)
-    if (label->val[p] > 0) {
-      out->val[p] = label->val[p];
-      C[p] = 0;
-      Q.Push(0, p);
-    }
-  MaxArcLabels(img, img->val.data(), C.data(), out->val.data(), &Q, nullptr, A);
+  MaxArcLabels(img, &node[0], &Q, nullptr, A, out.get());
   return out;
 }
 
@@ -494,19 +574,18 @@ std::unique_ptr<Image> WaterBin(Image *img, Image *bin, AdjRel *A) {
   // Markers cost 1 and weigh 0, so a marker pixel is conquered at 0 by the
   // first pixel of its marker to leave the queue; everything else weighs at
   // least 1.
-  std::vector<int> I(n), C(n, kImageInfinity);
-  auto label = CreateImage(img->ncols, img->nrows);
-  LazyBuckets Q(std::max(top, 1) + 1, n);
+  LargeArray<WaterNode> node(n);
+  NodeBuckets<WaterNode> Q(std::max(top, 1) + 1);
   for (int p = 0; p < n; p++) {
     if (bin->val[p] > 0) {
-      I[p] = 0;
-      C[p] = 1;
-      Q.Push(1, p);
+      node[p] = {1, 0, 0, 0u};
+      Q.Push(&node[0], 1, p);
     } else {
-      I[p] = std::max(img->val[p], 1);
+      node[p] = {kImageInfinity, 0, std::max(img->val[p], 1), 0u};
     }
   }
-  MaxArcLabels(img, I.data(), C.data(), label->val.data(), &Q, nullptr, A);
+  auto label = CreateImage(img->ncols, img->nrows);
+  MaxArcLabels(img, &node[0], &Q, nullptr, A, label.get());
   return label;
 }
 

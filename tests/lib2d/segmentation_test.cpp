@@ -132,7 +132,7 @@ TEST(RegMin, PlateausMarkTheirFirstPixelOnly) {
   EXPECT_EQ(RegMax(img.get(), A.get())->val, (std::vector<int>{0, 0, 1, 0, 1}));
 }
 
-TEST(HDomes, DomesOfAtLeastTheHeight) {
+TEST(HDomes, EveryPixelAboveTheReconstructionLowDomesIncluded) {
   auto A = Four();
   auto img = ImageOf(7, 1, {0, 5, 0, 2, 0, 9, 8});
   // The marker I - 3 reconstructs to 0 2 0 0 0 6 6: every pixel standing
