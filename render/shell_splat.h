@@ -634,10 +634,25 @@ class OpenLines {
 // column, v growing), so a row is entered at its first open pixel and
 // jumps from there to the next one, never touching the voxels in between;
 // a row whose reachable pixels are all closed is not read at all.
+//
+// With a share, only the rows on the share's lines are taken (the lines of
+// the image dealt out in blocks of 16 between share.count takers; rows
+// beside the image go to taker 0), so that takers of disjoint shares may
+// run at once on one intermediate image.
+struct LineShare {
+  int count = 1, index = 0;
+  static constexpr int kBlock = 16;
+  bool Owns(int line, int lines) const {
+    if (count <= 1) return true;
+    if (line < 0 || line >= lines) return index == 0;
+    return (line / kBlock) % count == index;
+  }
+};
+
 template <ShearRounding R, bool kVisitOutside, class Visit>
 void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const ShearFrame &f,
                               const AxisRun &outer, bool clipRow, const FBuffer *interT,
-                              Visit &&visit) {
+                              const LineShare &share, Visit &&visit) {
   if (f.iw <= 0 || f.ih <= 0) return;
   const char paxis = f.paxis;
   const bool alongU = paxis != 'y';  // the in-row coordinate is i (else j)
@@ -806,7 +821,7 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   static thread_local std::vector<PendingRow> pending;
   const int *mzy = shell->Mzy->val.data(), *mxz = shell->Mxz->val.data();
   auto gather = [&](const int *m, int index, int a1, int a2, int line) {
-    if (rowIsClosed(line)) return;
+    if (!share.Owns(line, links.lines()) || rowIsClosed(line)) return;
     const int start = m[index];
     if (start < 0) return;
     int j = index + 1;
@@ -857,6 +872,14 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
         draw();
       }
   }
+}
+
+template <ShearRounding R, bool kVisitOutside, class Visit>
+void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const ShearFrame &f,
+                              const AxisRun &outer, bool clipRow, const FBuffer *interT,
+                              Visit &&visit) {
+  TraverseOpenIntermediate<R, kVisitOutside>(shell, cxt, f, outer, clipRow, interT, LineShare{},
+                                             visit);
 }
 
 // The sheared position of (x, y, z), rounded as R says.

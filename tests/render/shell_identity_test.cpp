@@ -24,8 +24,8 @@
 #include "render/context.h"
 #include "render/shell.h"
 #include "render/shell_cut.h"
+#include "render/scene_render.h"
 #include "render/shell_render.h"
-#include "render/threads.h"
 #include "support/hand_shell.h"
 #include "support/phantom.h"
 
