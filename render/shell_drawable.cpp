@@ -41,6 +41,7 @@ std::shared_ptr<DrawableShell> Gather(const Shell *src) {
   g.xsize = src->xsize, g.ysize = src->ysize, g.zsize = src->zsize;
   g.dx = src->dx, g.dy = src->dy, g.dz = src->dz;
   g.nvoxels = kept;
+  g.normaltable = std::make_unique<NormalTable>(*src->normaltable);
   g.voxel.reserve(kept);
   d->origin.reserve(kept);
   std::vector<int> renumber(nv, -1);

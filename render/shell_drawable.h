@@ -5,8 +5,8 @@
 //
 // The gathered shell keeps the source's sizes, its row and column indexes
 // are rebuilt over the kept voxels (the invariants of shell.h hold), and
-// origin maps each kept voxel back to its index in the source. It has no
-// body and no normal table: renderers read those from the source.
+// origin maps each kept voxel back to its index in the source. It has the
+// source's normal table and no body.
 //
 // A gathering is made from one revision of a shell and used only while the
 // shell has that revision (a few are kept, for views of several shells).

@@ -159,6 +159,11 @@ class InterImage {
   std::vector<uint8_t> reached_;
 };
 
+ShellPassCounts &ThreadICSWCounts() {
+  static thread_local ShellPassCounts counts;
+  return counts;
+}
+
 // Compositing into the intermediate image: every voxel changes only its
 // own intermediate pixel, so the lines of the image are dealt out between
 // threads (LineShare), each compositing the voxels of its lines in the
@@ -201,7 +206,9 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   const double *depthZ = depthOf[2].data();
   const int lines = f.paxis == 'y' ? f.iw : f.ih;
   const int bands = kSkip ? RenderBands(lines / LineShare::kBlock) : 1;
+  std::vector<ShellPassCounts> counted(bands);
   ParallelBands(bands, [&](int band) {
+    long long visited = 0, drawn = 0;
     // Shading up to the depth factor, kept while the normal and the label
     // repeat (neighbouring voxels of a surface share them).
     int lastNormal = -1, lastLabel = -1;
@@ -211,6 +218,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
                          __attribute__((always_inline)) {
       const int p = u + f.ci + (v + f.cj) * f.iw;
       const Voxel vox = voxels[index];
+      visited++;
       if (vox.visible == 0 || vox.label == 0) return;
       const ObjectAppearance &o = cxt->object[vox.label];
       if (vox.normal != lastNormal || vox.label != lastLabel) {
@@ -220,6 +228,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
         lastPhong = PhongOf(o, lastC);
       }
       if (!(lastC > 0.0) && !body) return;
+      drawn++;
       const double d = depthX[x] + depthY[y] + depthZ[z] + s.dc;
       const double shade = lastPhong * (1.0 - d / s.isize) + o.amb;
       const double w = s.opacity[vox.opacity] * static_cast<double>(o.opac);
@@ -253,7 +262,13 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
         if (IsOpen(T[u + f.ci + (v + f.cj) * f.iw])) composite(index, x, y, z, u, v);
       });
     }
+    counted[band].visited = visited, counted[band].drawn = drawn;
   });
+  ShellPassCounts &counts = ThreadICSWCounts();
+  counts = ShellPassCounts{};
+  counts.voxels = shell->nvoxels;
+  counts.drawable = walk->nvoxels;
+  for (const ShellPassCounts &c : counted) counts.visited += c.visited, counts.drawn += c.drawn;
   // Nearest-neighbour warp in image order, rows shared between threads.
   // The products of the column offset are the same for every row; the sums
   // are formed in the same order as the single expression (S00 uc + S01 vc)
@@ -336,6 +351,8 @@ std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt) {
 std::unique_ptr<CImage> ICSWShellRenderingPlain(const Shell *shell, Context *cxt) {
   return RenderICSWSums<false>(shell, cxt);
 }
+
+ShellPassCounts LastICSWCounts() { return ThreadICSWCounts(); }
 
 std::unique_ptr<Image> ISWShellRendering(const Shell *shell, Context *cxt) {
   CheckShellContext(shell, cxt, "ISWShellRendering");

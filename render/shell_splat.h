@@ -71,6 +71,7 @@
 #include "render/context.h"
 #include "render/shading.h"
 #include "render/shell.h"
+#include "render/shell_drawable.h"
 #include "render/shell_traverse.h"
 
 // Transparency above which a pixel still takes voxels.
@@ -331,9 +332,13 @@ inline bool PlaceSplat(const SplatSetup &s, const SplatTargets &t, int x, int y,
 
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
 // (u, v) the caller computed with ShearedCoord<kTruncate>.
+//
+// With origin, the z-buffer records origin[index] for the voxel: the
+// shell is a gathering of another (DrawableVoxels) and index its own.
 template <class Mode>
 inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
-                       const Context *cxt, int index, int x, int y, int z, int u, int v) {
+                       const Context *cxt, int index, int x, int y, int z, int u, int v,
+                       const int *origin = nullptr) {
   const Voxel vox = shell->voxel[index];
   float *tp;
   if (!SplatPassesGate<Mode>(s, t, vox, u, v, &tp)) return;
@@ -376,7 +381,7 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
     }
     T[q] = static_cast<float>(T[q] * (1.0 - w));
     if (Mode::kFirstHit != SplatFirstHit::kNone && zb->voxel[q] == -1) {
-      zb->voxel[q] = index;
+      zb->voxel[q] = origin != nullptr ? origin[index] : index;
       zb->object[q] = vox.label;
       if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
         zb->dist[q] = static_cast<float>(dist);
@@ -471,7 +476,8 @@ inline SplatWork &ThreadSplatWork() {
 template <class Mode>
 inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                              const Context *cxt, SplatShading &shading, SplatWork &work,
-                             int index, int x, int y, int z, int u, int v) {
+                             int index, int x, int y, int z, int u, int v,
+                             const int *origin = nullptr) {
   static_assert(Mode::kColour, "the grey modes draw with SplatVoxel");
   const Voxel vox = shell->voxel[index];
   float *tp;
@@ -539,7 +545,7 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
     work.SetClosed(q, !IsOpen(px.T));
     if (Mode::kFirstHit != SplatFirstHit::kNone && work.Unhit(q)) {
       work.Hit(q);
-      zb->voxel[q] = index;
+      zb->voxel[q] = origin != nullptr ? origin[index] : index;
       zb->object[q] = vox.label;
       if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
         zb->dist[q] = static_cast<float>(dist);
@@ -905,24 +911,36 @@ void CompositeShellPlain(const SplatSetup &s, const SplatTargets &t, const Shell
 
 // The same pass, skipping the voxels whose intermediate pixel is closed.
 // The grey modes draw with SplatVoxel on the buffers themselves: a grey tap
-// costs too little for the working copy to pay for its two passes.
+// costs too little for the working copy to pay for its two passes. Modes
+// that turn away hidden and unlabelled voxels traverse only the drawable
+// ones (DrawableVoxels).
 template <class Mode>
 void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
+  constexpr bool kGathered =
+      Mode::kTestVisible && SplatVoxelTestOf<Mode>::value == SplatVoxelTest::kLabel;
+  std::shared_ptr<const DrawableShell> drawable;
+  const Shell *walk = shell;
+  const int *origin = nullptr;
+  if (kGathered) {
+    drawable = DrawableVoxels(shell);
+    walk = drawable->Of(shell);
+    if (!drawable->whole) origin = drawable->origin.data();
+  }
   if constexpr (!Mode::kColour) {
     TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
-        shell, cxt, s.shear, outer, clipRow, t.interT,
+        walk, cxt, s.shear, outer, clipRow, t.interT,
         [&](int index, int x, int y, int z, int u, int v) {
-          SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+          SplatVoxel<Mode>(s, t, walk, cxt, index, x, y, z, u, v, origin);
         });
   } else {
     SplatShading shading;
     SplatWork &work = ThreadSplatWork();
     work.Start(t, Mode::kFirstHit != SplatFirstHit::kNone);
     TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
-        shell, cxt, s.shear, outer, clipRow, t.interT,
+        walk, cxt, s.shear, outer, clipRow, t.interT,
         [&](int index, int x, int y, int z, int u, int v) {
-          SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, work, index, x, y, z, u, v);
+          SplatVoxelShaded<Mode>(s, t, walk, cxt, shading, work, index, x, y, z, u, v, origin);
         });
     work.Finish(t);
   }
