@@ -1,15 +1,31 @@
 #include "render/shell_drawable.h"
 
+#include <cstdint>
 #include <mutex>
+#include <vector>
 
 namespace {
 
 bool Drawable(const Voxel &v) { return v.visible != 0 && v.label != 0; }
 
-// The row index of lines [0, lines) over the kept entries: the first kept
-// entry of each line or -1, and a sentinel row of `ncols` entries holding
-// the kept count first. range(l, &first, &end) gives a line's entries in
-// the source, kept(e) whether entry e stays and renumber[e] its new index.
+struct Gathering {
+  Shell shell;
+  std::vector<int> origin;
+};
+
+// What is kept of one revision of a shell: the row-order gathering (none
+// when every voxel is drawable) and, once a view along x asked, the
+// list-order one.
+struct Entry {
+  uint64_t revision = 0;
+  bool whole = false;
+  std::shared_ptr<Gathering> rows, columns;
+};
+
+// A row (or column) index of ncols x nrows lines over the kept entries:
+// the first kept entry of each line or -1, and a sentinel row holding the
+// kept count first. range(l, &first, &end) gives a line's entries in the
+// source, kept(e) whether entry e stays.
 template <class Range, class Kept>
 std::unique_ptr<Image> RebuiltIndex(int ncols, int nrows, const Range &range, const Kept &kept,
                                     int total) {
@@ -27,65 +43,112 @@ std::unique_ptr<Image> RebuiltIndex(int ncols, int nrows, const Range &range, co
   return m;
 }
 
-std::shared_ptr<DrawableShell> Gather(const Shell *src) {
-  auto d = std::make_shared<DrawableShell>();
-  d->revision = src->revision.value();
-  const int nv = src->nvoxels;
-  int kept = 0;
-  for (int i = 0; i < nv; i++) kept += Drawable(src->voxel[i]);
-  if (kept == nv) {
-    d->whole = true;
-    return d;
-  }
-  Shell &g = d->gathered;
-  g.xsize = src->xsize, g.ysize = src->ysize, g.zsize = src->zsize;
-  g.dx = src->dx, g.dy = src->dy, g.dz = src->dz;
-  g.nvoxels = kept;
-  g.normaltable = std::make_unique<NormalTable>(*src->normaltable);
-  g.voxel.reserve(kept);
-  d->origin.reserve(kept);
-  std::vector<int> renumber(nv, -1);
-  for (int i = 0; i < nv; i++) {
-    if (!Drawable(src->voxel[i])) continue;
-    renumber[i] = static_cast<int>(g.voxel.size());
-    g.voxel.push_back(src->voxel[i]);
-    d->origin.push_back(i);
-  }
-  g.list.reserve(kept);
-  for (const ListEntry &e : src->list) {
-    const int p = e.pointer;
-    if (renumber[p] >= 0) g.list.push_back({e.y, renumber[p]});
-  }
-  const int ys = src->ysize, zs = src->zsize;
-  g.Mzy = RebuiltIndex(
-      ys, zs, [&](int l, int *first, int *end) { ShellRow(src, l % ys, l / ys, first, end); },
-      [&](int e) { return renumber[e] >= 0; }, kept);
-  g.Mxz = RebuiltIndex(
+void StartGathering(const Shell *src, int kept, Gathering *g) {
+  Shell &s = g->shell;
+  s.xsize = src->xsize, s.ysize = src->ysize, s.zsize = src->zsize;
+  s.dx = src->dx, s.dy = src->dy, s.dz = src->dz;
+  s.nvoxels = kept;
+  s.normaltable = std::make_unique<NormalTable>(*src->normaltable);
+  s.voxel.reserve(kept);
+  s.list.reserve(kept);
+  g->origin.reserve(kept);
+}
+
+std::unique_ptr<Image> ColumnIndex(const Shell *src, const std::vector<int> &renumber, int kept) {
+  const int zs = src->zsize;
+  return RebuiltIndex(
       zs, src->xsize,
       [&](int l, int *first, int *end) { ShellColumn(src, l / zs, l % zs, first, end); },
       [&](int e) { return renumber[src->list[e].pointer] >= 0; }, kept);
-  return d;
+}
+
+std::shared_ptr<Gathering> GatherRows(const Shell *src, int kept) {
+  auto g = std::make_shared<Gathering>();
+  StartGathering(src, kept, g.get());
+  Shell &s = g->shell;
+  const int nv = src->nvoxels;
+  std::vector<int> renumber(nv, -1);
+  for (int i = 0; i < nv; i++) {
+    if (!Drawable(src->voxel[i])) continue;
+    renumber[i] = static_cast<int>(s.voxel.size());
+    s.voxel.push_back(src->voxel[i]);
+    g->origin.push_back(i);
+  }
+  for (const ListEntry &e : src->list) {
+    const int p = e.pointer;
+    if (renumber[p] >= 0) s.list.push_back({e.y, renumber[p]});
+  }
+  const int ys = src->ysize;
+  s.Mzy = RebuiltIndex(
+      ys, src->zsize,
+      [&](int l, int *first, int *end) { ShellRow(src, l % ys, l / ys, first, end); },
+      [&](int e) { return renumber[e] >= 0; }, kept);
+  s.Mxz = ColumnIndex(src, renumber, kept);
+  return g;
+}
+
+std::shared_ptr<Gathering> GatherColumns(const Shell *src, int kept) {
+  auto g = std::make_shared<Gathering>();
+  StartGathering(src, kept, g.get());
+  Shell &s = g->shell;
+  const int nv = src->nvoxels;
+  std::vector<int> renumber(nv, -1);
+  for (const ListEntry &e : src->list) {
+    const int p = e.pointer;
+    if (!Drawable(src->voxel[p])) continue;
+    const int at = static_cast<int>(s.voxel.size());
+    renumber[p] = at;
+    s.voxel.push_back(src->voxel[p]);
+    s.list.push_back({e.y, at});
+    g->origin.push_back(p);
+  }
+  s.Mxz = ColumnIndex(src, renumber, kept);
+  // No rows: every row empty, the sentinel row closing the scan.
+  s.Mzy = CreateImage(src->ysize, src->zsize + 1);
+  for (int &v : s.Mzy->val) v = -1;
+  s.Mzy->val[static_cast<size_t>(src->ysize) * src->zsize] = kept;
+  return g;
 }
 
 }  // namespace
 
-std::shared_ptr<const DrawableShell> DrawableVoxels(const Shell *shell) {
-  // The gatherings of the shells last drawn, the latest first.
+DrawableWalk DrawableVoxels(const Shell *shell, char paxis) {
+  // The entries of the shells last drawn, the latest first.
   constexpr size_t kKept = 2;
   static std::mutex mutex;
-  static std::vector<std::shared_ptr<DrawableShell>> kept;
+  static std::vector<std::shared_ptr<Entry>> entries;
   const uint64_t revision = shell->revision.value();
   std::lock_guard<std::mutex> lock(mutex);
-  for (size_t i = 0; i < kept.size(); i++) {
-    if (kept[i]->revision == revision) {
-      auto found = kept[i];
-      kept.erase(kept.begin() + i);
-      kept.insert(kept.begin(), found);
-      return found;
-    }
+  std::shared_ptr<Entry> entry;
+  for (size_t i = 0; i < entries.size() && entry == nullptr; i++) {
+    if (entries[i]->revision != revision) continue;
+    entry = entries[i];
+    entries.erase(entries.begin() + i);
   }
-  auto made = Gather(shell);
-  kept.insert(kept.begin(), made);
-  if (kept.size() > kKept) kept.pop_back();
-  return made;
+  if (entry == nullptr) {
+    if (entries.size() >= kKept) entries.pop_back();  // its memory back first
+    entry = std::make_shared<Entry>();
+    entry->revision = revision;
+    int kept = 0;
+    for (int i = 0; i < shell->nvoxels; i++) kept += Drawable(shell->voxel[i]);
+    entry->whole = kept == shell->nvoxels;
+    if (!entry->whole) entry->rows = GatherRows(shell, kept);
+  }
+  entries.insert(entries.begin(), entry);
+  DrawableWalk walk;
+  if (paxis == 'x') {
+    if (entry->columns == nullptr) {
+      entry->columns = GatherColumns(shell, entry->whole ? shell->nvoxels : entry->rows->shell.nvoxels);
+    }
+    walk.hold = entry->columns;
+    walk.shell = &entry->columns->shell;
+    walk.origin = entry->columns->origin.data();
+  } else if (entry->whole) {
+    walk.shell = shell;
+  } else {
+    walk.hold = entry->rows;
+    walk.shell = &entry->rows->shell;
+    walk.origin = entry->rows->origin.data();
+  }
+  return walk;
 }

@@ -1,34 +1,33 @@
 // The voxels of a shell that the colour renderers can draw (visible, label
-// non-zero), gathered into a shell of their own in the same order, so that
-// a pass over a classified body shell whose background is labelled 0 or
-// hidden costs nothing for the background.
+// non-zero), gathered into a shell of their own in the traversal's order,
+// so that a pass over a classified body shell whose background is labelled
+// 0 or hidden costs nothing for the background, and a pass along x reads
+// its voxels one after the other instead of through the list's pointers.
 //
-// The gathered shell keeps the source's sizes, its row and column indexes
-// are rebuilt over the kept voxels (the invariants of shell.h hold), and
-// origin maps each kept voxel back to its index in the source. It has the
-// source's normal table and no body.
+// For views along y and z the gathering is a shell of the drawable voxels
+// in row order, its row and column indexes rebuilt over them (the
+// invariants of shell.h hold); the source itself when every voxel is
+// drawable. For views along x it holds the drawable voxels in list order:
+// voxel e is the one list entry e names and list[e].pointer is e, with the
+// column index rebuilt and no rows (it serves a traversal along x only).
+// Either has the source's sizes and normal table and no body; origin maps
+// each of its voxels back to its index in the source.
 //
 // A gathering is made from one revision of a shell and used only while the
-// shell has that revision (a few are kept, for views of several shells).
-// When every voxel is kept nothing is copied and Of gives the source.
+// shell has that revision (the last few shells drawn keep theirs).
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "render/shell.h"
 
-struct DrawableShell {
-  uint64_t revision = 0;
-  bool whole = false;        // every voxel kept: nothing gathered
-  Shell gathered;
-  std::vector<int> origin;   // per gathered voxel, its index in the source
-  // The shell to traverse for the source src (the one this was made of).
-  const Shell *Of(const Shell *src) const { return whole ? src : &gathered; }
-  int Origin(int index) const { return whole ? index : origin[index]; }
+struct DrawableWalk {
+  const Shell *shell = nullptr;  // what to traverse
+  const int *origin = nullptr;   // per voxel of shell, its source index; null: the same
+  std::shared_ptr<const void> hold;  // keeps shell and origin alive
+  int Origin(int index) const { return origin != nullptr ? origin[index] : index; }
 };
 
-// The drawable voxels of the shell's current revision; safe to call from
-// several threads at once.
-std::shared_ptr<const DrawableShell> DrawableVoxels(const Shell *shell);
+// The drawable voxels of the shell's current revision for a view whose
+// principal axis is paxis; safe to call from several threads at once.
+DrawableWalk DrawableVoxels(const Shell *shell, char paxis);

@@ -189,9 +189,9 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   const bool body = IsBodyShell(shell);
   float *T = interT.val.data();
   const NormalVector *normals = shell->normaltable->entry.data();
-  std::shared_ptr<const DrawableShell> drawable;
-  if (kSkip) drawable = DrawableVoxels(shell);
-  const Shell *walk = kSkip ? drawable->Of(shell) : shell;
+  DrawableWalk drawable;
+  if (kSkip) drawable = DrawableVoxels(shell, cxt->paxis);
+  const Shell *walk = kSkip ? drawable.shell : shell;
   const Voxel *voxels = walk->voxel.data();
   // The depth's three products, one table per axis: a float times a small
   // integer is exact in double, so summing table entries in x, y, z order
@@ -244,7 +244,7 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
       for (int b = 0; b < 3; b++) px.rgb[b] = static_cast<Sum>(sum[b]);
       T[p] = static_cast<float>(T[p] * (1.0 - w));
       if (fresh) {
-        px.voxel = kSkip ? drawable->Origin(index) : index;
+        px.voxel = kSkip ? drawable.Origin(index) : index;
         px.object = vox.label;
         const double dist = s.isize - d;
         const float blank = inter.Blank().dist;

@@ -919,13 +919,13 @@ void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *she
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
   constexpr bool kGathered =
       Mode::kTestVisible && SplatVoxelTestOf<Mode>::value == SplatVoxelTest::kLabel;
-  std::shared_ptr<const DrawableShell> drawable;
+  DrawableWalk drawable;
   const Shell *walk = shell;
   const int *origin = nullptr;
   if (kGathered) {
-    drawable = DrawableVoxels(shell);
-    walk = drawable->Of(shell);
-    if (!drawable->whole) origin = drawable->origin.data();
+    drawable = DrawableVoxels(shell, cxt->paxis);
+    walk = drawable.shell;
+    origin = drawable.origin;
   }
   if constexpr (!Mode::kColour) {
     TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
