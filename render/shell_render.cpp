@@ -269,10 +269,10 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   counts.voxels = shell->nvoxels;
   counts.drawable = walk->nvoxels;
   for (const ShellPassCounts &c : counted) counts.visited += c.visited, counts.drawn += c.drawn;
-  // Nearest-neighbour warp in image order, rows shared between threads.
-  // The products of the column offset are the same for every row; the sums
-  // are formed in the same order as the single expression (S00 uc + S01 vc)
-  // + ci. Every pixel of the z-buffer is written here: from the
+  // Nearest-neighbour warp in image order, bands of rows shared between
+  // threads. The products of the column offset are the same for every row;
+  // the sums are formed in the same order as the single expression (S00 uc
+  // + S01 vc) + ci. Every pixel of the z-buffer is written here: from the
   // intermediate image, or with the values InitZBuffer gives where the
   // pixel falls outside it. (A z-buffer of another size than the image is
   // only reset.)
@@ -291,44 +291,66 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   unsigned char *zObject = zb->object.data();
   int *zVoxel = zb->voxel.data();
   float *zDist = zb->dist.data();
-  auto warpRow = [&](int r) {
+  // The columns of output row r that fall inside the intermediate image:
+  // both intermediate coordinates are monotone in the column (products of
+  // one factor and increasing integers, plus constants, truncated), so they
+  // are one run [c0, c1). The z-buffer outside it is reset.
+  std::vector<int> runStart(n), runEnd(n);
+  auto rowRun = [&](int r) {
     const int vc = r - half;
     const double rowU = s01 * vc, rowV = s11 * vc;
-    auto iuOf = [&](int col) { return static_cast<int>(colU[col] + rowU + f.ci); };
-    auto ivOf = [&](int col) { return static_cast<int>(colV[col] + rowV + f.cj); };
     auto inside = [&](int col) {
-      const int iu = iuOf(col), iv = ivOf(col);
+      const int iu = static_cast<int>(colU[col] + rowU + f.ci);
+      const int iv = static_cast<int>(colV[col] + rowV + f.cj);
       return iu >= 0 && iu < f.iw && iv >= 0 && iv < f.ih;
     };
-    // Both intermediate coordinates are monotone in the column (products
-    // of one factor and increasing integers, plus constants, truncated), so
-    // the columns that fall inside the intermediate image are one run
-    // [c0, c1).
     int c0 = 0, c1 = n;
     while (c0 < n && !inside(c0)) c0++;
     while (c1 > c0 && !inside(c1 - 1)) c1--;
-    int *zv = zVoxel + r * n;
-    unsigned char *zo = zObject + r * n;
-    float *zd = zDist + r * n;
+    runStart[r] = c0, runEnd[r] = c1;
     if (zWhole) {
+      int *zv = zVoxel + r * n;
+      unsigned char *zo = zObject + r * n;
+      float *zd = zDist + r * n;
       for (auto [a, b] : {std::pair<int, int>{0, c0}, std::pair<int, int>{c1, n}}) {
         std::fill(zv + a, zv + b, -1);
         std::fill(zo + a, zo + b, static_cast<unsigned char>(0));
         std::fill(zd + a, zd + b, resetDist);
       }
     }
-    int *rr = red + r * n, *gg = green + r * n, *bb = blue + r * n;
-    for (int col = c0; col < c1; col++) {
-      const int iu = iuOf(col), iv = ivOf(col);
-      if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;  // never, by the above
-      const InterPixel<Sum> &px = inter.At(iu + iv * f.iw);
-      rr[col] = px.rgb[0], gg[col] = px.rgb[1], bb[col] = px.rgb[2];
-      if (zWhole) zo[col] = px.object, zv[col] = px.voxel, zd[col] = px.dist;
+  };
+  // The copy, in tiles of the output: along an output row the intermediate
+  // pixels may lie a line apart, and a tile keeps the lines it reads in the
+  // cache.
+  constexpr int kTileRows = 16, kTileCols = 64;
+  auto warpRows = [&](int r0, int r1) {
+    for (int r = r0; r < r1; r++) rowRun(r);
+    for (int rt = r0; rt < r1; rt += kTileRows) {
+      const int rtEnd = std::min(r1, rt + kTileRows);
+      for (int ct = 0; ct < n; ct += kTileCols) {
+        for (int r = rt; r < rtEnd; r++) {
+          const int vc = r - half;
+          const double rowU = s01 * vc, rowV = s11 * vc;
+          int *rr = red + r * n, *gg = green + r * n, *bb = blue + r * n;
+          int *zv = zVoxel + r * n;
+          unsigned char *zo = zObject + r * n;
+          float *zd = zDist + r * n;
+          const int cEnd = std::min(runEnd[r], ct + kTileCols);
+          for (int col = std::max(runStart[r], ct); col < cEnd; col++) {
+            const int iu = static_cast<int>(colU[col] + rowU + f.ci);
+            const int iv = static_cast<int>(colV[col] + rowV + f.cj);
+            if (iu < 0 || iu >= f.iw || iv < 0 || iv >= f.ih) continue;  // never, by the run
+            const InterPixel<Sum> &px = inter.At(iu + iv * f.iw);
+            rr[col] = px.rgb[0], gg[col] = px.rgb[1], bb[col] = px.rgb[2];
+            if (zWhole) zo[col] = px.object, zv[col] = px.voxel, zd[col] = px.dist;
+          }
+        }
+      }
     }
   };
   const int warpBands = kSkip ? RenderBands(n / 32) : 1;
   ParallelBands(warpBands, [&](int band) {
-    for (int r = band * n / warpBands; r < (band + 1) * n / warpBands; r++) warpRow(r);
+    warpRows(band * n / warpBands, (band + 1) * n / warpBands);
   });
   return out;
 }
