@@ -136,10 +136,8 @@ DrawableWalk DrawableVoxels(const Shell *shell, char paxis) {
   }
   entries.insert(entries.begin(), entry);
   DrawableWalk walk;
-  if (paxis == 'x') {
-    if (entry->columns == nullptr) {
-      entry->columns = GatherColumns(shell, entry->whole ? shell->nvoxels : entry->rows->shell.nvoxels);
-    }
+  if (paxis == 'x' && !entry->whole) {
+    if (entry->columns == nullptr) entry->columns = GatherColumns(shell, entry->rows->shell.nvoxels);
     walk.hold = entry->columns;
     walk.shell = &entry->columns->shell;
     walk.origin = entry->columns->origin.data();
