@@ -1,7 +1,7 @@
 // The gatherings of drawable voxels: per row and per column exactly the
 // visible, labelled voxels of the source in its order, each mapped back to
 // its source index; the source itself when every voxel is drawable; a new
-// gathering for a new revision.
+// gathering for a new revision. (Packed fields are compared by value.)
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -65,8 +65,8 @@ TEST(DrawableVoxels, RowsHoldTheDrawableVoxelsInOrderAndMapBack) {
       ShellColumn(g, x, z, &first, &end);
       for (int e = first; e < end; e++) {
         const int i = g->list[e].pointer;
-        EXPECT_EQ(g->voxel[i].x, x);
-        EXPECT_EQ(GetPointer(src.get(), x, g->list[e].y, z), w.Origin(i));
+        EXPECT_EQ(static_cast<int>(g->voxel[i].x), x);
+        EXPECT_EQ(GetPointer(src.get(), x, static_cast<int>(g->list[e].y), z), w.Origin(i));
       }
     }
   EXPECT_EQ(g->normaltable->entry.size(), src->normaltable->entry.size());
@@ -86,8 +86,8 @@ TEST(DrawableVoxels, ColumnsHoldTheirVoxelsOneAfterTheOther) {
         const int i = src->list[e].pointer;
         if (!Drawable(src->voxel[i])) continue;
         ASSERT_LT(k, gend);
-        EXPECT_EQ(g->list[k].pointer, k);
-        EXPECT_EQ(g->list[k].y, src->list[e].y);
+        EXPECT_EQ(static_cast<int>(g->list[k].pointer), k);
+        EXPECT_EQ(static_cast<int>(g->list[k].y), static_cast<int>(src->list[e].y));
         EXPECT_EQ(w.Origin(k), i);
         EXPECT_TRUE(SameVoxel(g->voxel[k], src->voxel[i]));
         k++;
