@@ -3,6 +3,7 @@
 // splatting renderers: two-sided lighting of every non-transparent voxel,
 // and footprints shaped by each voxel's normal.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -730,13 +731,18 @@ std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *
   auto out = CreateImage(n, n);
   if (!IsBodyShell(shell)) return out;
   InitZBuffer(cxt->zbuffer.get());
-  // Bands of image rows, one per thread.
+  // Bands of image rows taken by the threads as they come free (a thread
+  // the machine starts late takes fewer), a projector each.
   const std::shared_ptr<const MIPValues> kept = PreparedValues(shell, cxt->paxis == 'x');
-  const int bands = RenderBands(n / 16);
-  ParallelBands(bands, [&](int band) {
-    MaximaProjector(shell, cxt, out.get(), cxt->zbuffer.get(), kept.get(), band * n / bands,
-                    (band + 1) * n / bands)
-        .Run();
+  const int threads = RenderBands(n / 16);
+  const int bands = threads == 1 ? 1 : std::min(4 * threads, n / 8);
+  std::atomic<int> next{0};
+  ParallelBands(threads, [&](int) {
+    for (int band = next++; band < bands; band = next++) {
+      MaximaProjector(shell, cxt, out.get(), cxt->zbuffer.get(), kept.get(), band * n / bands,
+                      (band + 1) * n / bands)
+          .Run();
+    }
   });
   if (MaximumValue(out.get()) <= 255) return out;
   const LinearWindow w = CurveWindow(cs, func);

@@ -3,6 +3,7 @@
 #include "render/shell_render.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -204,8 +205,12 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
   }
   const double *depthX = depthOf[0].data(), *depthY = depthOf[1].data();
   const double *depthZ = depthOf[2].data();
+  // The lines in parts taken by the threads as they come free (a thread
+  // the machine starts late takes fewer), each part a traversal of its own.
   const int lines = f.paxis == 'y' ? f.iw : f.ih;
-  const int bands = kSkip ? RenderBands(lines / LineShare::kBlock) : 1;
+  const int bands = kSkip ? RenderBands(lines / 16) : 1;
+  const int parts = bands == 1 ? 1 : std::min(4 * bands, lines / 8);
+  std::atomic<int> nextPart{0};
   std::vector<ShellPassCounts> counted(bands);
   ParallelBands(bands, [&](int band) {
     long long visited = 0, drawn = 0;
@@ -252,8 +257,11 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
       }
     };
     if (kSkip) {
-      TraverseOpenIntermediate<ShearRounding::kNearest, false>(
-          walk, cxt, f, PrincipalRun(cxt), true, &interT, LineShare{bands, band}, composite);
+      for (int part = nextPart++; part < parts; part = nextPart++) {
+        TraverseOpenIntermediate<ShearRounding::kNearest, false>(
+            walk, cxt, f, PrincipalRun(cxt), true, &interT, LineShare::Part(part, parts, lines),
+            composite);
+      }
     } else {
       TraverseShell(shell, cxt, PrincipalRun(cxt), true, [&](int index, int x, int y, int z) {
         int u, v;
@@ -348,10 +356,11 @@ std::unique_ptr<CImage> RenderICSW(const Shell *shell, Context *cxt) {
       }
     }
   };
-  const int warpBands = kSkip ? RenderBands(n / 32) : 1;
-  ParallelBands(warpBands, [&](int band) {
-    warpRows(band * n / warpBands, (band + 1) * n / warpBands);
-  });
+  if (kSkip) {
+    ParallelRows(n, warpRows);
+  } else {
+    warpRows(0, n);
+  }
   return out;
 }
 

@@ -570,7 +570,10 @@ class OpenLines {
   // base(l) + a * step. Every position starts open and the closed pixels of
   // the buffer are cleared; the storage is kept from one rendering to the
   // next.
-  void Reset(const FBuffer *T, bool alongRows, bool reversed) {
+  // Only the lines [lo, hi) take the buffer's closed pixels (the others
+  // are left open, for a traversal that does not take their rows).
+  void Reset(const FBuffer *T, bool alongRows, bool reversed, int lo = 0,
+             int hi = 2147483647) {
     alongRows_ = alongRows;
     reversed_ = reversed;
     iw_ = T->ncols;
@@ -587,8 +590,9 @@ class OpenLines {
     const float *t = T->val.data();
     for (int r = 0; r < T->nrows; r++) {
       for (int c = 0; c < T->ncols; c++) {
-        if (IsOpen(t[c + r * iw_])) continue;
-        Close(alongRows ? r : c, Mirror(alongRows ? c : r));
+        const int line = alongRows ? r : c;
+        if (line < lo || line >= hi || IsOpen(t[c + r * iw_])) continue;
+        Close(line, Mirror(alongRows ? c : r));
       }
     }
   }
@@ -641,17 +645,21 @@ class OpenLines {
 // jumps from there to the next one, never touching the voxels in between;
 // a row whose reachable pixels are all closed is not read at all.
 //
-// With a share, only the rows on the share's lines are taken (the lines of
-// the image dealt out in blocks of 16 between share.count takers; rows
-// beside the image go to taker 0), so that takers of disjoint shares may
-// run at once on one intermediate image.
+// With a share, only the rows on the share's lines [lo, hi) are taken
+// (rows beside the image only when `beside`), so that takers of disjoint
+// shares may run at once on one intermediate image.
 struct LineShare {
-  int count = 1, index = 0;
-  static constexpr int kBlock = 16;
+  int lo = 0, hi = 2147483647;
+  bool beside = true;
   bool Owns(int line, int lines) const {
-    if (count <= 1) return true;
-    if (line < 0 || line >= lines) return index == 0;
-    return (line / kBlock) % count == index;
+    if (line < 0 || line >= lines) return beside;
+    return line >= lo && line < hi;
+  }
+  // Part `part` of `parts` of `lines` lines, the rows beside the image to
+  // part 0.
+  static LineShare Part(int part, int parts, int lines) {
+    return {static_cast<int>(static_cast<long long>(lines) * part / parts),
+            static_cast<int>(static_cast<long long>(lines) * (part + 1) / parts), part == 0};
   }
 };
 
@@ -666,7 +674,7 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   // One set of links per thread, reused: a traversal never runs inside
   // another's visitor.
   static thread_local OpenLines links;
-  links.Reset(interT, alongU, inRowStep < 0);
+  links.Reset(interT, alongU, inRowStep < 0, share.lo, share.hi);
   const float *T = interT->val.data();
   const int inRowSize = paxis == 'x' ? shell->ysize : shell->xsize;
   const int inRowLo = clipRow ? (paxis == 'x' ? cxt->ymin : cxt->xmin) : 0;
