@@ -671,6 +671,9 @@ class MaximaProjector {
                const WhoIs &seen) {
     int qc, qr;
     Centre(p, v0, v1, &qc, &qr);
+    // A voxel whose taps all fall beside the band's rows changes nothing
+    // here (another band draws it).
+    if (qr + tapMaxDy_ < t_.r0 || qr + tapMinDy_ >= t_.r1) return false;
 #if defined(__SSE2__)
     if (lanes_ && BlockInside(qc, qr)) {
       const int at = qc - 1 + (qr - 1) * n_;
@@ -735,7 +738,7 @@ std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *
   // the machine starts late takes fewer), a projector each.
   const std::shared_ptr<const MIPValues> kept = PreparedValues(shell, cxt->paxis == 'x');
   const int threads = RenderBands(n / 16);
-  const int bands = threads == 1 ? 1 : std::min(4 * threads, n / 8);
+  const int bands = threads == 1 ? 1 : std::min(2 * threads, n / 8);
   std::atomic<int> next{0};
   ParallelBands(threads, [&](int) {
     for (int band = next++; band < bands; band = next++) {
