@@ -81,6 +81,26 @@ SceneProjection MakeProjection(const Context *cxt, int ncols, int rowHalf);
 void SetRenderThreads(int n);
 int RenderThreads();
 
+// The bands a renderer splits one frame into: RenderThreads(), at most
+// `most`, at least 1.
+inline int RenderBands(int most) { return std::max(1, std::min(RenderThreads(), most)); }
+
+// Calls work(band) for band = 0 .. bands - 1, band 0 on the calling thread
+// and each other on a thread of its own; returns when all have finished.
+// work must not throw.
+template <class Work>
+void ParallelBands(int bands, Work &&work) {
+  if (bands <= 1) {
+    work(0);
+    return;
+  }
+  std::vector<std::thread> others;
+  others.reserve(bands - 1);
+  for (int b = 1; b < bands; b++) others.emplace_back([&work, b] { work(b); });
+  work(0);
+  for (std::thread &t : others) t.join();
+}
+
 // Calls rows(first, end) over [0, nrows) in chunks, on up to
 // RenderThreads() threads (the caller's among them). rows must not throw.
 template <class Rows>

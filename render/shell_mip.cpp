@@ -3,10 +3,13 @@
 // splatting renderers: two-sided lighting of every non-transparent voxel,
 // and footprints shaped by each voxel's normal.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <type_traits>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "core/curve.h"
 #include "core/stretch.h"
 #include "render/context.h"
+#include "render/scene_render.h"
 #include "render/shading.h"
 #include "render/shell.h"
 #include "render/shell_render.h"
@@ -58,6 +62,7 @@ struct MIPTargets {
   int *voxel = nullptr;
   unsigned char *object = nullptr;
   float *dist = nullptr;
+  int r0 = 0, r1 = 0;  // the rows written: [r0, r1)
 };
 
 struct MIPTap {
@@ -82,7 +87,7 @@ inline void MaxTapsChecked(const MIPTargets &t, const std::vector<MIPTap> &taps,
                            int value, int index, unsigned char label, double dist) {
   for (const MIPTap &tap : taps) {
     const int c = qc + tap.dx, r = qr + tap.dy;
-    if (c < 0 || c >= t.n || r < 0 || r >= t.n) continue;
+    if (c < 0 || c >= t.n || r < t.r0 || r >= t.r1) continue;
     MaxTap(t, c + r * t.n, SaturatedInt(tap.weight * value), index, label, dist);
   }
 }
@@ -248,8 +253,7 @@ __attribute__((target("avx2"))) int NextRaisingBackward(const LineScan &s, const
 // for a value of 0 or below (neither can raise a pixel while the weights
 // are not negative). It is made from one revision of one shell and used
 // only while the shell has that revision; a shell with a visible value
-// above 65535 is read directly instead. One per thread; a much smaller
-// shell than the last gives the memory back.
+// above 65535 is read directly instead.
 struct MIPValues {
   uint64_t revision = 0;  // revisions start at 1
   bool fits = false;
@@ -273,11 +277,6 @@ void LineStarts(int lines, const Range &range, const CoordOf &coord, std::vector
     const bool full = end > first && coord(end - 1) - coord(first) == end - 1 - first;
     (*start)[l] = full ? coord(first) : -1;
   }
-}
-
-MIPValues &ThreadMIPValues() {
-  static thread_local MIPValues values;
-  return values;
 }
 
 // The kept values and labels put into list order, one z slice at a time:
@@ -331,38 +330,45 @@ void GatherListOrder(const Shell *shell, MIPValues *m) {
 }
 
 // The values of the shell in row order (and in list order when asked), or
-// null when they do not fit 16 bits.
-const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
-  MIPValues &m = ThreadMIPValues();
+// null when they do not fit 16 bits. The values of the shell last
+// projected are kept, for every thread; an entry being read is never
+// changed (the list order is added to a copy).
+std::shared_ptr<const MIPValues> PreparedValues(const Shell *shell, bool listOrder) {
+  static std::mutex mutex;
+  static std::shared_ptr<MIPValues> last;
+  std::lock_guard<std::mutex> lock(mutex);
   const int nv = shell->nvoxels;
-  if (m.revision != shell->revision.value()) {
-    const size_t held = m.row.capacity();
-    if (held > 2 * static_cast<size_t>(nv) + (1 << 16)) m = MIPValues();
-    m.revision = shell->revision.value();
-    m.listReady = false;
-    m.row.resize(nv);
+  if (last == nullptr || last->revision != shell->revision.value()) {
+    last.reset();  // the memory back before the new values are made
+    auto m = std::make_shared<MIPValues>();
+    m->revision = shell->revision.value();
+    m->row.resize(nv);
     const Voxel *voxel = shell->voxel.data();
     const BodyEntry *body = shell->body.data();
-    m.rowLabel.resize(nv);
+    m->rowLabel.resize(nv);
     int largest = 0;
     for (int i = 0; i < nv; i++) {
       const int stored = body[i].value;  // a packed field: read by value
       const int value = voxel[i].visible && stored > 0 ? stored : 0;
       largest = std::max(largest, value);
-      m.row[i] = static_cast<uint16_t>(value);
-      m.rowLabel[i] = voxel[i].label;
+      m->row[i] = static_cast<uint16_t>(value);
+      m->rowLabel[i] = voxel[i].label;
     }
-    m.fits = largest <= 0xFFFF;
+    m->fits = largest <= 0xFFFF;
     const int ys = shell->ysize;
-    if (m.fits) {
+    if (m->fits) {
       LineStarts(ys * shell->zsize,
                  [&](int l, int *first, int *end) { ShellRow(shell, l % ys, l / ys, first, end); },
-                 [&](int i) { return static_cast<int>(voxel[i].x); }, &m.rowStart);
+                 [&](int i) { return static_cast<int>(voxel[i].x); }, &m->rowStart);
     }
+    last = m;
   }
-  if (!m.fits) return nullptr;
-  if (listOrder && !m.listReady) GatherListOrder(shell, &m);
-  return &m;
+  if (!last->fits) return nullptr;
+  if (listOrder && !last->listReady) {
+    if (last.use_count() > 1) last = std::make_shared<MIPValues>(*last);
+    GatherListOrder(shell, last.get());
+  }
+  return last;
 }
 
 // The voxel-by-voxel projection. Every visible voxel of the traversal is
@@ -385,14 +391,22 @@ const MIPValues *PreparedValues(const Shell *shell, bool listOrder) {
 // pixel of the result: the caller finds it afterwards.
 class MaximaProjector {
  public:
-  MaximaProjector(const Shell *shell, const Context *cxt, Image *out, ZBuffer *zb)
+  // Only the image rows [r0, r1) are written: projectors of disjoint
+  // bands may run at once, each taking the voxels in the traversal order.
+  // kept: the prepared values, or null to read the shell.
+  MaximaProjector(const Shell *shell, const Context *cxt, Image *out, ZBuffer *zb,
+                  const MIPValues *kept, int r0, int r1)
       : shell_(shell), cxt_(cxt), proj_(cxt), n_(cxt->isize), half_(cxt->isize / 2),
         depthCentre_(cxt->isize * 0.5),
-        t_{cxt->isize, out->val.data(), zb->voxel.data(), zb->object.data(), zb->dist.data()} {
+        t_{cxt->isize, out->val.data(), zb->voxel.data(), zb->object.data(), zb->dist.data(),
+           r0, r1},
+        kept_(kept) {
     const Kernel *k = cxt->kernel.get();
     for (size_t i = 0; i < k->weights.size(); i++) {
       taps_.push_back({k->displacements->dx[i], k->displacements->dy[i], k->weights[i]});
       negativeWeight_ = negativeWeight_ || k->weights[i] < 0.0f;
+      tapMinDy_ = std::min(tapMinDy_, k->displacements->dy[i]);
+      tapMaxDy_ = std::max(tapMaxDy_, k->displacements->dy[i]);
     }
     rows_ = MakeRowKernel(taps_);
 #if defined(__SSE2__)
@@ -408,7 +422,7 @@ class MaximaProjector {
   void Run() {
     const AxisRun outer = RunOfAxis(cxt_, cxt_->paxis);
     const AxisRun yr = RunOfAxis(cxt_, 'y'), zr = RunOfAxis(cxt_, 'z');
-    const MIPValues *kept = negativeWeight_ ? nullptr : PreparedValues(shell_, cxt_->paxis == 'x');
+    const MIPValues *kept = negativeWeight_ ? nullptr : kept_;
     switch (cxt_->paxis) {
       // Each line's kept values are fetched ahead while the one before is
       // projected: lines a slice apart, or read against the direction of
@@ -466,6 +480,7 @@ class MaximaProjector {
     const Voxel *voxel = shell_->voxel.data();
     const double *const c[3] = {proj_.along[0][0].data(), proj_.along[0][1].data(),
                                 proj_.along[0][2].data()};
+    if (!Reaches(parts, c, voxel[first].x, voxel[end - 1].x)) return;
     if (kept == nullptr) {
       const BodyEntry *body = shell_->body.data();
       Line(end - first, cxt_->dx > 0, [&](int k, int *value, int *x) {
@@ -516,6 +531,7 @@ class MaximaProjector {
         if (end <= first) continue;
         const RowParts parts = PartsOf(0, x, 2, z);
         const ListEntry *col = list + first;
+        if (!Reaches(parts, c, col[0].y, col[end - first - 1].y)) continue;
         const bool forward = cxt_->dy > 0;
         if (values == nullptr) {
           Line(end - first, forward, [&](int k, int *value, int *y) {
@@ -622,7 +638,17 @@ class MaximaProjector {
   // Whether the 3 x 3 block around centre (qc, qr) lies inside the image,
   // its rows read four pixels wide.
   bool BlockInside(int qc, int qr) const {
-    return qc >= 1 && qc <= n_ - 3 && qr >= 1 && qr <= n_ - 2;
+    return qc >= 1 && qc <= n_ - 3 && qr >= t_.r0 + 1 && qr <= t_.r1 - 2;
+  }
+
+  // Whether a line whose coordinates run from co0 to co1 can reach the
+  // band's rows: its centres' rows move monotonically along it.
+  bool Reaches(const RowParts &p, const double *const c[3], int co0, int co1) const {
+    if (t_.r0 == 0 && t_.r1 == n_) return true;
+    int qc, qa, qb;
+    Centre(p, c[0][co0], c[1][co0], &qc, &qa);
+    Centre(p, c[0][co1], c[1][co1], &qc, &qb);
+    return std::max(qa, qb) + tapMaxDy_ >= t_.r0 && std::min(qa, qb) + tapMinDy_ < t_.r1;
   }
 
   // Whether the block of coordinate co lies inside the image.
@@ -645,6 +671,9 @@ class MaximaProjector {
                const WhoIs &seen) {
     int qc, qr;
     Centre(p, v0, v1, &qc, &qr);
+    // A voxel whose taps all fall beside the band's rows changes nothing
+    // here (another band draws it).
+    if (qr + tapMaxDy_ < t_.r0 || qr + tapMinDy_ >= t_.r1) return false;
 #if defined(__SSE2__)
     if (lanes_ && BlockInside(qc, qr)) {
       const int at = qc - 1 + (qr - 1) * n_;
@@ -688,6 +717,8 @@ class MaximaProjector {
   const int n_;
   const double half_, depthCentre_;
   const MIPTargets t_;
+  const MIPValues *kept_;
+  int tapMinDy_ = 0, tapMaxDy_ = 0;
   std::vector<MIPTap> taps_;
   bool negativeWeight_ = false;
   RowKernel rows_;
@@ -703,7 +734,19 @@ std::unique_ptr<Image> RenderMIP(const Shell *shell, Context *cxt, const Curve *
   auto out = CreateImage(n, n);
   if (!IsBodyShell(shell)) return out;
   InitZBuffer(cxt->zbuffer.get());
-  MaximaProjector(shell, cxt, out.get(), cxt->zbuffer.get()).Run();
+  // Bands of image rows taken by the threads as they come free (a thread
+  // the machine starts late takes fewer), a projector each.
+  const std::shared_ptr<const MIPValues> kept = PreparedValues(shell, cxt->paxis == 'x');
+  const int threads = RenderBands(n / 16);
+  const int bands = threads == 1 ? 1 : std::min(2 * threads, n / 8);
+  std::atomic<int> next{0};
+  ParallelBands(threads, [&](int) {
+    for (int band = next++; band < bands; band = next++) {
+      MaximaProjector(shell, cxt, out.get(), cxt->zbuffer.get(), kept.get(), band * n / bands,
+                      (band + 1) * n / bands)
+          .Run();
+    }
+  });
   if (MaximumValue(out.get()) <= 255) return out;
   const LinearWindow w = CurveWindow(cs, func);
   return LinearStretch(out.get(), w.f1, w.f2, w.g1, w.g2);

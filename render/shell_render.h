@@ -30,6 +30,14 @@ std::unique_ptr<Image> ShellRendering(const Shell *shell, Context *cxt);
 // Compositing at the resolution of the sheared intermediate image, warped
 // afterwards by nearest neighbour: the interactive default.
 std::unique_ptr<CImage> ICSWShellRendering(const Shell *shell, Context *cxt);
+// What the last ICSWShellRendering on the calling thread went through:
+// the shell's voxels, those it can draw (visible, labelled), those the
+// traversal visited (their intermediate pixel still open) and those it
+// composited.
+struct ShellPassCounts {
+  long long voxels = 0, drawable = 0, visited = 0, drawn = 0;
+};
+ShellPassCounts LastICSWCounts();
 // Kept for the command table: renders nothing and returns no image.
 std::unique_ptr<Image> ISWShellRendering(const Shell *shell, Context *cxt);
 

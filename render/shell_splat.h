@@ -71,6 +71,7 @@
 #include "render/context.h"
 #include "render/shading.h"
 #include "render/shell.h"
+#include "render/shell_drawable.h"
 #include "render/shell_traverse.h"
 
 // Transparency above which a pixel still takes voxels.
@@ -331,9 +332,13 @@ inline bool PlaceSplat(const SplatSetup &s, const SplatTargets &t, int x, int y,
 
 // Steps 2 to 9 for the voxel `index` at (x, y, z), whose sheared position
 // (u, v) the caller computed with ShearedCoord<kTruncate>.
+//
+// With origin, the z-buffer records origin[index] for the voxel: the
+// shell is a gathering of another (DrawableVoxels) and index its own.
 template <class Mode>
 inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
-                       const Context *cxt, int index, int x, int y, int z, int u, int v) {
+                       const Context *cxt, int index, int x, int y, int z, int u, int v,
+                       const int *origin = nullptr) {
   const Voxel vox = shell->voxel[index];
   float *tp;
   if (!SplatPassesGate<Mode>(s, t, vox, u, v, &tp)) return;
@@ -376,7 +381,7 @@ inline void SplatVoxel(const SplatSetup &s, const SplatTargets &t, const Shell *
     }
     T[q] = static_cast<float>(T[q] * (1.0 - w));
     if (Mode::kFirstHit != SplatFirstHit::kNone && zb->voxel[q] == -1) {
-      zb->voxel[q] = index;
+      zb->voxel[q] = origin != nullptr ? origin[index] : index;
       zb->object[q] = vox.label;
       if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
         zb->dist[q] = static_cast<float>(dist);
@@ -471,7 +476,8 @@ inline SplatWork &ThreadSplatWork() {
 template <class Mode>
 inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                              const Context *cxt, SplatShading &shading, SplatWork &work,
-                             int index, int x, int y, int z, int u, int v) {
+                             int index, int x, int y, int z, int u, int v,
+                             const int *origin = nullptr) {
   static_assert(Mode::kColour, "the grey modes draw with SplatVoxel");
   const Voxel vox = shell->voxel[index];
   float *tp;
@@ -539,7 +545,7 @@ inline void SplatVoxelShaded(const SplatSetup &s, const SplatTargets &t, const S
     work.SetClosed(q, !IsOpen(px.T));
     if (Mode::kFirstHit != SplatFirstHit::kNone && work.Unhit(q)) {
       work.Hit(q);
-      zb->voxel[q] = index;
+      zb->voxel[q] = origin != nullptr ? origin[index] : index;
       zb->object[q] = vox.label;
       if (Mode::kFirstHit == SplatFirstHit::kAlways || dist < zb->dist[q]) {
         zb->dist[q] = static_cast<float>(dist);
@@ -564,7 +570,10 @@ class OpenLines {
   // base(l) + a * step. Every position starts open and the closed pixels of
   // the buffer are cleared; the storage is kept from one rendering to the
   // next.
-  void Reset(const FBuffer *T, bool alongRows, bool reversed) {
+  // Only the lines [lo, hi) take the buffer's closed pixels (the others
+  // are left open, for a traversal that does not take their rows).
+  void Reset(const FBuffer *T, bool alongRows, bool reversed, int lo = 0,
+             int hi = 2147483647) {
     alongRows_ = alongRows;
     reversed_ = reversed;
     iw_ = T->ncols;
@@ -581,8 +590,9 @@ class OpenLines {
     const float *t = T->val.data();
     for (int r = 0; r < T->nrows; r++) {
       for (int c = 0; c < T->ncols; c++) {
-        if (IsOpen(t[c + r * iw_])) continue;
-        Close(alongRows ? r : c, Mirror(alongRows ? c : r));
+        const int line = alongRows ? r : c;
+        if (line < lo || line >= hi || IsOpen(t[c + r * iw_])) continue;
+        Close(line, Mirror(alongRows ? c : r));
       }
     }
   }
@@ -634,10 +644,29 @@ class OpenLines {
 // column, v growing), so a row is entered at its first open pixel and
 // jumps from there to the next one, never touching the voxels in between;
 // a row whose reachable pixels are all closed is not read at all.
+//
+// With a share, only the rows on the share's lines [lo, hi) are taken
+// (rows beside the image only when `beside`), so that takers of disjoint
+// shares may run at once on one intermediate image.
+struct LineShare {
+  int lo = 0, hi = 2147483647;
+  bool beside = true;
+  bool Owns(int line, int lines) const {
+    if (line < 0 || line >= lines) return beside;
+    return line >= lo && line < hi;
+  }
+  // Part `part` of `parts` of `lines` lines, the rows beside the image to
+  // part 0.
+  static LineShare Part(int part, int parts, int lines) {
+    return {static_cast<int>(static_cast<long long>(lines) * part / parts),
+            static_cast<int>(static_cast<long long>(lines) * (part + 1) / parts), part == 0};
+  }
+};
+
 template <ShearRounding R, bool kVisitOutside, class Visit>
 void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const ShearFrame &f,
                               const AxisRun &outer, bool clipRow, const FBuffer *interT,
-                              Visit &&visit) {
+                              const LineShare &share, Visit &&visit) {
   if (f.iw <= 0 || f.ih <= 0) return;
   const char paxis = f.paxis;
   const bool alongU = paxis != 'y';  // the in-row coordinate is i (else j)
@@ -645,7 +674,7 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   // One set of links per thread, reused: a traversal never runs inside
   // another's visitor.
   static thread_local OpenLines links;
-  links.Reset(interT, alongU, inRowStep < 0);
+  links.Reset(interT, alongU, inRowStep < 0, share.lo, share.hi);
   const float *T = interT->val.data();
   const int inRowSize = paxis == 'x' ? shell->ysize : shell->xsize;
   const int inRowLo = clipRow ? (paxis == 'x' ? cxt->ymin : cxt->xmin) : 0;
@@ -806,7 +835,7 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   static thread_local std::vector<PendingRow> pending;
   const int *mzy = shell->Mzy->val.data(), *mxz = shell->Mxz->val.data();
   auto gather = [&](const int *m, int index, int a1, int a2, int line) {
-    if (rowIsClosed(line)) return;
+    if (!share.Owns(line, links.lines()) || rowIsClosed(line)) return;
     const int start = m[index];
     if (start < 0) return;
     int j = index + 1;
@@ -859,6 +888,14 @@ void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const Shea
   }
 }
 
+template <ShearRounding R, bool kVisitOutside, class Visit>
+void TraverseOpenIntermediate(const Shell *shell, const Context *cxt, const ShearFrame &f,
+                              const AxisRun &outer, bool clipRow, const FBuffer *interT,
+                              Visit &&visit) {
+  TraverseOpenIntermediate<R, kVisitOutside>(shell, cxt, f, outer, clipRow, interT, LineShare{},
+                                             visit);
+}
+
 // The sheared position of (x, y, z), rounded as R says.
 template <ShearRounding R>
 inline void ShearedPosition(const ShearFrame &f, int x, int y, int z, int *u, int *v) {
@@ -882,24 +919,36 @@ void CompositeShellPlain(const SplatSetup &s, const SplatTargets &t, const Shell
 
 // The same pass, skipping the voxels whose intermediate pixel is closed.
 // The grey modes draw with SplatVoxel on the buffers themselves: a grey tap
-// costs too little for the working copy to pay for its two passes.
+// costs too little for the working copy to pay for its two passes. Modes
+// that turn away hidden and unlabelled voxels traverse only the drawable
+// ones (DrawableVoxels).
 template <class Mode>
 void CompositeShell(const SplatSetup &s, const SplatTargets &t, const Shell *shell,
                     const Context *cxt, const AxisRun &outer, bool clipRow) {
+  constexpr bool kGathered =
+      Mode::kTestVisible && SplatVoxelTestOf<Mode>::value == SplatVoxelTest::kLabel;
+  DrawableWalk drawable;
+  const Shell *walk = shell;
+  const int *origin = nullptr;
+  if (kGathered) {
+    drawable = DrawableVoxels(shell, cxt->paxis);
+    walk = drawable.shell;
+    origin = drawable.origin;
+  }
   if constexpr (!Mode::kColour) {
     TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
-        shell, cxt, s.shear, outer, clipRow, t.interT,
+        walk, cxt, s.shear, outer, clipRow, t.interT,
         [&](int index, int x, int y, int z, int u, int v) {
-          SplatVoxel<Mode>(s, t, shell, cxt, index, x, y, z, u, v);
+          SplatVoxel<Mode>(s, t, walk, cxt, index, x, y, z, u, v, origin);
         });
   } else {
     SplatShading shading;
     SplatWork &work = ThreadSplatWork();
     work.Start(t, Mode::kFirstHit != SplatFirstHit::kNone);
     TraverseOpenIntermediate<ShearRounding::kTruncate, true>(
-        shell, cxt, s.shear, outer, clipRow, t.interT,
+        walk, cxt, s.shear, outer, clipRow, t.interT,
         [&](int index, int x, int y, int z, int u, int v) {
-          SplatVoxelShaded<Mode>(s, t, shell, cxt, shading, work, index, x, y, z, u, v);
+          SplatVoxelShaded<Mode>(s, t, walk, cxt, shading, work, index, x, y, z, u, v, origin);
         });
     work.Finish(t);
   }

@@ -191,6 +191,37 @@ int main(int argc, char **argv) {
   Check(vpc, vpSetClassifierTable(vpc, 0, SCALAR_FIELD, opacity, sizeof(opacity)),
         "vpSetClassifierTable");
   Check(vpc, vpSetd(vpc, VP_MIN_VOXEL_OPACITY, 0.01), "vpSetd");
+  /* The classification as the benchmark compares it: per grey value that
+   * occurs, its count and the opacity the ramp gives its scaled scalar;
+   * and how many voxels the classified volume keeps (those at or above the
+   * least opacity, the only ones a rendering visits). */
+  {
+    static int counts[65536];
+    static unsigned char scaledOf[65536];
+    memset(counts, 0, sizeof(counts));
+    long kept = 0;
+    for (size_t i = 0; i < count; i++) kept += opacity[scalars[i]] >= 0.01f;
+    FILE *again = fopen(raw, "rb");
+    unsigned short *row = malloc(sizeof(unsigned short) * n);
+    if (again && row && bytes == 2) {
+      size_t i = 0;
+      while (fread(row, 2, n, again) == (size_t)n)
+        for (int x = 0; x < n; x++, i++) {
+          counts[row[x]]++;
+          scaledOf[row[x]] = scalars[i];
+        }
+    }
+    if (again) fclose(again);
+    free(row);
+    printf("CLASSES ");
+    int first = 1;
+    for (int v = 0; v < 65536; v++)
+      if (counts[v] > 0) {
+        printf("%s%d:%.6f:%d", first ? "" : ",", v, opacity[scaledOf[v]], counts[v]);
+        first = 0;
+      }
+    printf("\nPEERVOXELS %zu %ld\n", count, kept);
+  }
   double t0 = WallMs();
   Check(vpc, vpClassifyScalars(vpc, scalars, (int)count, SCALAR_FIELD, GRADIENT_FIELD,
                                NORMAL_FIELD),
