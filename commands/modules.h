@@ -27,3 +27,4 @@ std::vector<CommandSpec> ShadingCommands();
 std::vector<CommandSpec> RaycastingCommands();
 std::vector<CommandSpec> SplattingCommands();
 std::vector<CommandSpec> GraphicsCommands();
+std::vector<CommandSpec> VolumeIoCommands();

@@ -43,6 +43,10 @@ const std::set<std::string> kAdditions = {
     "Circular", "DestroyAdjRel", "Annotate", "AddSeed", "GetCost", "GetLabel", "GetPred",
     "DeAnnotate",
     "c_CommandTable", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
+    // Volume files of other tools (tcl_volume_io).
+    "ReadVolume", "ReadDicomSeries", "ListDicomSeries", "WriteVolume", "WriteCImagePng",
+    "IsVolumeFile", "SceneValueRule", "SceneOriginalValue", "SceneOrientation",
+    "CopySceneGeometry",
 };
 
 }  // namespace
