@@ -16,6 +16,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <zlib.h>
+
 #include <gdcmScanner.h>
 #include <gdcmTag.h>
 #include <itkGDCMImageIO.h>
@@ -141,6 +143,41 @@ HeaderHints ReadHeaderHints(const std::string &path) {
   return hints;
 }
 
+// Where the voxels of an uncompressed single-file NIfTI start (vox_offset
+// of a NIfTI-1 or NIfTI-2 header, either byte order); 352 when unreadable.
+// A .gz name is read through zlib.
+long long NiftiVoxelOffset(const std::string &path) {
+  unsigned char h[176] = {};
+  gzFile fp = gzopen(path.c_str(), "rb");
+  if (fp == nullptr) return 352;
+  int got = gzread(fp, h, sizeof h);
+  gzclose(fp);
+  if (got < static_cast<int>(sizeof h)) return 352;
+  auto field = [&](int at, int n, bool swap) {
+    unsigned char b[8];
+    for (int i = 0; i < n; ++i) b[i] = h[at + (swap ? n - 1 - i : i)];
+    return std::vector<unsigned char>(b, b + n);
+  };
+  for (bool swap : {false, true}) {
+    std::vector<unsigned char> b = field(0, 4, swap);
+    int32_t sizeofHdr;
+    memcpy(&sizeofHdr, b.data(), 4);
+    if (sizeofHdr == 348) {
+      b = field(108, 4, swap);
+      float off;
+      memcpy(&off, b.data(), 4);
+      return std::isfinite(off) && off >= 352 ? static_cast<long long>(off) : 352;
+    }
+    if (sizeofHdr == 540) {
+      b = field(168, 8, swap);
+      int64_t off;
+      memcpy(&off, b.data(), 8);
+      return off >= 544 ? off : 544;
+    }
+  }
+  return 352;
+}
+
 // The most bytes of voxels the file (and its detached data) could hold.
 // Deflate expands at most 1032 to 1; bzip2 has no such bound below the
 // array limit.
@@ -148,7 +185,9 @@ long long DataBytesBound(const std::string &path, Format format, const char *fun
   long long total = FileSize(path);
   bool compressed = EndsWith(path, ".gz");
   bool unbounded = false;
+  if (format == Format::Nifti && EndsWith(path, ".nii")) total -= NiftiVoxelOffset(path);
   if (format == Format::Nifti && (EndsWith(path, ".hdr") || EndsWith(path, ".hdr.gz"))) {
+    total = 0;
     std::string stem = path.substr(0, path.rfind(".hdr"));
     for (const char *ext : {".img", ".img.gz", ".IMG"}) {
       long long n = FileSize(stem + ext);
@@ -186,6 +225,24 @@ long long DataBytesBound(const std::string &path, Format format, const char *fun
   }
   if (unbounded) return kMaxArrayBytes;
   return compressed ? total * 1032 : total;
+}
+
+// The NIfTI library takes a gzip stream that ends early for a whole one, so
+// the length its trailer records (the last 4 bytes) must be the header's
+// plus the voxels'; a cut stream ends in some other 4 bytes.
+void CheckGzipLength(const std::string &path, long long voxelBytes, const char *func) {
+  unsigned char tail[4] = {};
+  FILE *fp = fopen(path.c_str(), "rb");
+  bool ok = fp != nullptr && fseek(fp, -4, SEEK_END) == 0 && fread(tail, 1, 4, fp) == 4;
+  if (fp != nullptr) fclose(fp);
+  const unsigned long long recorded = tail[0] | tail[1] << 8 | tail[2] << 16 |
+                                      static_cast<unsigned long long>(tail[3]) << 24;
+  const unsigned long long want = (NiftiVoxelOffset(path) + voxelBytes) & 0xffffffffULL;
+  if (!ok || recorded != want) {
+    Error("Cannot read " + path + ": the gzip stream ends early or is damaged (it records " +
+              std::to_string(recorded) + " bytes, the header needs " + std::to_string(want) + ")",
+          func);
+  }
 }
 
 // ---- reading through the library ----
@@ -291,7 +348,9 @@ RawVolume ReadRawFile(const std::string &path, Format format, const char *func) 
   long long bound = DataBytesBound(path, format, func);
   itk::ImageIOBase::Pointer io = NewIO(format);
   try {
-    if (!io->CanReadFile(path.c_str())) Error(path + " is not a readable volume file", func);
+    if (!io->CanReadFile(path.c_str())) {
+      Error("Cannot read " + path + ": its header is damaged or of another format", func);
+    }
     io->SetFileName(path);
     io->ReadImageInformation();
   } catch (const itk::ExceptionObject &e) {
@@ -305,6 +364,7 @@ RawVolume ReadRawFile(const std::string &path, Format format, const char *func) 
               std::to_string(bound),
           func);
   }
+  if (format == Format::Nifti && EndsWith(path, ".nii.gz")) CheckGzipLength(path, bytes, func);
   raw.bytes.resize(static_cast<size_t>(bytes));
   ReadWhole(io, path, raw.bytes.data(), func);
   return raw;
@@ -656,6 +716,10 @@ itk::ImageIOBase::Pointer WriterFor(const std::string &name, const char *func) {
     Error("Cannot write " + name + ": the name must end in .nii, .nii.gz, .nrrd, .nhdr, .mha or .mhd",
           func);
   }
+  // The library does not always say when it cannot create the file.
+  FILE *fp = fopen(name.c_str(), "ab");
+  if (fp == nullptr) Error("Cannot open file " + name + ": " + strerror(errno), func);
+  fclose(fp);
   itk::ImageIOBase::Pointer io = NewIO(f);
   io->SetFileName(name);
   // NIfTI compresses by its name; NRRD and MetaImage voxels are gzipped.
