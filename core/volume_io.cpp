@@ -28,6 +28,7 @@
 #include <itkPNGImageIO.h>
 
 #include "core/common.h"
+#include "core/fileio.h"
 
 namespace {
 
@@ -79,6 +80,11 @@ long long FileSize(const std::string &path) {
 std::string FolderOf(const std::string &path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string Shorten(const std::string &path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::vector<std::string> FilesOf(const std::string &folder) {
@@ -562,10 +568,6 @@ struct Slice {
   double origin[3];
 };
 
-std::string Shorten(const std::string &path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::unique_ptr<Scene> ReadSeriesFiles(const std::vector<std::string> &files,
                                        const DicomFolder &scan, const char *func) {
@@ -709,17 +711,59 @@ std::unique_ptr<Scene> ReadSeriesOf(const std::string &folder, const std::string
 
 // ---- writing ----
 
-itk::ImageIOBase::Pointer WriterFor(const std::string &name, const char *func) {
-  Format f = FormatOf(name);
-  if (f == Format::Unknown || EndsWith(name, ".hdr") || EndsWith(name, ".img") ||
-      EndsWith(name, ".img.gz") || EndsWith(name, ".hdr.gz")) {
-    Error("Cannot write " + name + ": the name must end in .nii, .nii.gz, .nrrd, .nhdr, .mha or .mhd",
-          func);
+// The library writes into a private folder; its files are then put in
+// place through AtomicWriter, so that a failed write keeps the old file and
+// links, devices and modes are treated as by every other writer.
+class Staging {
+ public:
+  explicit Staging(const char *func) {
+    const char *tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/orvane_volXXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) == nullptr) Error("Cannot make a temporary folder", func);
+    dir_ = buf.data();
   }
-  // The library does not always say when it cannot create the file.
-  FILE *fp = fopen(name.c_str(), "ab");
-  if (fp == nullptr) Error("Cannot open file " + name + ": " + strerror(errno), func);
-  fclose(fp);
+  ~Staging() {
+    for (const std::string &f : FilesOf(dir_)) remove(f.c_str());
+    rmdir(dir_.c_str());
+  }
+  Staging(const Staging &) = delete;
+  Staging &operator=(const Staging &) = delete;
+  const std::string &dir() const { return dir_; }
+
+  // Every staged file to the target's folder; `main` to `target` itself.
+  void Publish(const std::string &main, const std::string &target, const char *func) const {
+    for (const std::string &f : FilesOf(dir_)) {
+      std::string to = f == main ? target : FolderOf(target) + "/" + Shorten(f);
+      std::string bytes = ReadWholeFile(f.c_str(), func, "Cannot open file " + f);
+      AtomicWriter out(to.c_str(), func, "Cannot open file " + to);
+      out.Write(bytes.data(), bytes.size());
+      out.Commit();
+    }
+  }
+
+ private:
+  std::string dir_;
+};
+
+// The staged name of target: its own name, so that a detached header names
+// its data file as the target's will be; NIfTI (gzipped) when the name says
+// no format.
+std::string StagedName(const Staging &stage, const std::string &target, const char *func) {
+  if (EndsWith(target, ".scn") || EndsWith(target, ".obj")) {
+    Error("Cannot write " + target + " as a volume file: SCN scenes are written by WriteScene", func);
+  }
+  if (EndsWith(target, ".hdr") || EndsWith(target, ".img") || EndsWith(target, ".img.gz") ||
+      EndsWith(target, ".hdr.gz")) {
+    Error("Cannot write " + target + ": write .nii or .nii.gz instead of a .hdr/.img pair", func);
+  }
+  std::string name = stage.dir() + "/" + Shorten(target);
+  return FormatOf(name) == Format::Unknown ? name + ".nii.gz" : name;
+}
+
+itk::ImageIOBase::Pointer WriterFor(const std::string &name) {
+  Format f = FormatOf(name);
   itk::ImageIOBase::Pointer io = NewIO(f);
   io->SetFileName(name);
   // NIfTI compresses by its name; NRRD and MetaImage voxels are gzipped.
@@ -812,8 +856,9 @@ std::unique_ptr<Scene> ReadDicomSeries(const char *folder, const char *uid) {
 
 void WriteVolume(const Scene *scn, const char *filename) {
   static const char *func = "WriteVolume";
-  std::string name = filename;
-  itk::ImageIOBase::Pointer io = WriterFor(name, func);
+  Staging stage(func);
+  const std::string name = StagedName(stage, filename, func);
+  itk::ImageIOBase::Pointer io = WriterFor(name);
   double lo = 0, hi = 0;
   if (!scn->data.empty()) {
     auto [a, b] = std::minmax_element(scn->data.begin(), scn->data.end());
@@ -824,16 +869,17 @@ void WriteVolume(const Scene *scn, const char *filename) {
   const bool whole = scn->value_scale == std::floor(scn->value_scale) &&
                      scn->value_offset == std::floor(scn->value_offset);
   if (whole && lo >= 0 && hi <= 255) {
-    WriteWith(io, scn, Component::UCHAR, Pack<uint8_t>(scn, true), name, func);
+    WriteWith(io, scn, Component::UCHAR, Pack<uint8_t>(scn, true), filename, func);
   } else if (whole && lo >= 0 && hi <= 65535) {
-    WriteWith(io, scn, Component::USHORT, Pack<uint16_t>(scn, true), name, func);
+    WriteWith(io, scn, Component::USHORT, Pack<uint16_t>(scn, true), filename, func);
   } else if (whole && lo >= -32768 && hi <= 32767) {
-    WriteWith(io, scn, Component::SHORT, Pack<int16_t>(scn, true), name, func);
+    WriteWith(io, scn, Component::SHORT, Pack<int16_t>(scn, true), filename, func);
   } else if (whole && lo >= INT_MIN && hi <= INT_MAX) {
-    WriteWith(io, scn, Component::INT, Pack<int32_t>(scn, true), name, func);
+    WriteWith(io, scn, Component::INT, Pack<int32_t>(scn, true), filename, func);
   } else {
-    WriteWith(io, scn, Component::FLOAT, Pack<float>(scn, false), name, func);
+    WriteWith(io, scn, Component::FLOAT, Pack<float>(scn, false), filename, func);
   }
+  stage.Publish(name, filename, func);
 }
 
 void WriteCImagePng(const CImage *cimg, const char *filename) {
@@ -844,8 +890,10 @@ void WriteCImagePng(const CImage *cimg, const char *filename) {
     const std::vector<int> &v = cimg->C[c]->val;
     for (size_t i = 0; i < v.size(); ++i) rgb[3 * i + c] = static_cast<unsigned char>(std::clamp(v[i], 0, 255));
   }
+  Staging stage(func);
+  const std::string name = stage.dir() + "/picture.png";
   itk::PNGImageIO::Pointer io = itk::PNGImageIO::New();
-  io->SetFileName(filename);
+  io->SetFileName(name);
   io->SetNumberOfDimensions(2);
   itk::ImageIORegion region(2);
   const int size[2] = {w, h};
@@ -867,4 +915,5 @@ void WriteCImagePng(const CImage *cimg, const char *filename) {
   } catch (const itk::ExceptionObject &e) {
     Error(std::string("Cannot write ") + filename + ": " + e.GetDescription(), func);
   }
+  stage.Publish(name, filename, func);
 }

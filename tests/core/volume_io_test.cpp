@@ -400,11 +400,23 @@ TEST(VolumeIo, DamagedFilesFailWithAMessage) {
   EXPECT_NE(text, "");
 }
 
-TEST(VolumeIo, WritingNeedsAKnownExtension) {
+TEST(VolumeIo, WritingChoosesTheFormatByName) {
+  TempDir dir;
   auto scn = CreateScene(2, 2, 2);
-  EXPECT_NE(FatalText([&] { WriteVolume(scn.get(), "/tmp/x.scn"); }).find(".nii.gz"),
+  scn->data[3] = 9;
+  EXPECT_NE(FatalText([&] { WriteVolume(scn.get(), dir.File("x.scn").c_str()); }).find("WriteScene"),
             std::string::npos);
-  EXPECT_NE(FatalText([&] { WriteVolume(scn.get(), "/nonexistent/dir/x.nii"); }), "");
+  EXPECT_NE(FatalText([&] { WriteVolume(scn.get(), "/nonexistent/dir/x.nii"); })
+                .find("/nonexistent/dir/x.nii"),
+            std::string::npos);
+  // A name without a format's extension gets gzipped NIfTI; detached
+  // headers bring their data file beside them.
+  WriteVolume(scn.get(), dir.File("plain").c_str());
+  EXPECT_EQ(ReadTestFile(dir.File("plain")).substr(0, 2), "\x1f\x8b");
+  WriteVolume(scn.get(), dir.File("d.nhdr").c_str());
+  EXPECT_EQ(ReadVolume(dir.File("d.nhdr").c_str())->data[3], 9);
+  WriteVolume(scn.get(), dir.File("d.mhd").c_str());
+  EXPECT_EQ(ReadVolume(dir.File("d.mhd").c_str())->data[3], 9);
 }
 
 TEST(VolumeIo, PngHoldsTheColourImage) {
