@@ -355,6 +355,10 @@ RawVolume ReadRawFile(const std::string &path, Format format, const char *func) 
   itk::ImageIOBase::Pointer io = NewIO(format);
   try {
     if (!io->CanReadFile(path.c_str())) {
+      if (format == Format::Nifti && NiftiVoxelOffset(path) >= 544) {
+        Error("Cannot read " + path + ": NIfTI-2 files are not read (the library reads NIfTI-1)",
+              func);
+      }
       Error("Cannot read " + path + ": its header is damaged or of another format", func);
     }
     io->SetFileName(path);
@@ -515,12 +519,13 @@ std::unique_ptr<Scene> ToScene(const RawVolume &raw) {
 
 const gdcm::Tag kSeriesUid(0x0020, 0x000e), kDescription(0x0008, 0x103e),
     kModality(0x0008, 0x0060), kRows(0x0028, 0x0010), kColumns(0x0028, 0x0011),
-    kTransferSyntax(0x0002, 0x0010);
+    kTransferSyntax(0x0002, 0x0010), kBitsAllocated(0x0028, 0x0100);
 
 struct DicomFolder {
   std::map<std::string, std::vector<std::string>> series;  // uid -> files
   std::map<std::string, std::string> description;          // uid -> text
   std::map<std::string, std::string> syntax;               // file -> transfer syntax
+  std::map<std::string, int> bits;                         // file -> bits allocated
 };
 
 std::string TagText(const gdcm::Scanner &s, const std::string &file, const gdcm::Tag &t) {
@@ -532,17 +537,21 @@ DicomFolder ScanFolder(const std::string &folder, const char *func) {
   if (!IsFolder(folder)) Error("Cannot open folder " + folder, func);
   std::vector<std::string> files = FilesOf(folder);
   gdcm::Scanner scanner;
-  for (const gdcm::Tag &t : {kSeriesUid, kDescription, kModality, kRows, kColumns, kTransferSyntax}) {
+  for (const gdcm::Tag &t : {kSeriesUid, kDescription, kModality, kRows, kColumns, kTransferSyntax,
+                             kBitsAllocated}) {
     scanner.AddTag(t);
   }
   DicomFolder found;
-  if (files.empty() || !scanner.Scan(files)) return found;
+  // Scan is false when some file could not be parsed; the others count.
+  if (files.empty()) return found;
+  scanner.Scan(files);
   for (const std::string &f : files) {
     if (!scanner.IsKey(f.c_str())) continue;
     std::string uid = TagText(scanner, f, kSeriesUid);
     if (uid.empty()) continue;
     found.series[uid].push_back(f);
     found.syntax[f] = TagText(scanner, f, kTransferSyntax);
+    found.bits[f] = std::atoi(TagText(scanner, f, kBitsAllocated).c_str());
     if (found.description.count(uid) == 0) {
       std::string text = TagText(scanner, f, kModality);
       std::string d = TagText(scanner, f, kDescription);
@@ -560,6 +569,22 @@ std::string NoSeries(const std::string &folder) { return "No DICOM series in " +
 bool Uncompressed(const std::string &syntax) {
   return syntax.empty() || syntax == "1.2.840.10008.1.2" || syntax == "1.2.840.10008.1.2.1" ||
          syntax == "1.2.840.10008.1.2.2";
+}
+
+// Error unless the file can hold the stored pixels of one of its images
+// (bits allocated per pixel, before rescaling widens them).
+void CheckStoredPixels(const std::string &f, const RawVolume &one, const DicomFolder &scan,
+                       const char *func) {
+  const int bits = scan.bits.count(f) ? scan.bits.at(f) : 0;
+  const long long perPixel = bits > 0 ? (bits + 7) / 8 : ComponentBytes(one.type);
+  const long long stored = one.size[0] * one.size[1] * one.size[2] * perPixel;
+  const long long size = FileSize(f);
+  const long long bound = size * (Uncompressed(scan.syntax.at(f)) ? 1 : 1032);
+  if (stored > bound) {
+    Error(f + " claims " + std::to_string(stored) + " bytes of pixels but holds " +
+              std::to_string(size),
+          func);
+  }
 }
 
 struct Slice {
@@ -584,15 +609,9 @@ std::unique_ptr<Scene> ReadSeriesFiles(const std::vector<std::string> &files,
       LibraryError(f, e, func);
     }
     TakeHeader(io, f, &one, func);
+    CheckStoredPixels(f, one, scan, func);
     if (files.size() == 1) {  // one file: a single or multi-frame image
-      long long bytes = VoxelBytes(one);
-      long long bound = FileSize(f) * (Uncompressed(scan.syntax.at(f)) ? 1 : 1032);
-      if (bytes > bound) {
-        Error(f + " claims " + std::to_string(bytes) + " bytes of pixels but holds " +
-                  std::to_string(FileSize(f)),
-              func);
-      }
-      one.bytes.resize(static_cast<size_t>(bytes));
+      one.bytes.resize(static_cast<size_t>(VoxelBytes(one)));
       ReadWhole(io, f, one.bytes.data(), func);
       return ToScene(one);
     }
@@ -626,12 +645,6 @@ std::unique_ptr<Scene> ReadSeriesFiles(const std::vector<std::string> &files,
                   " have different pixel spacings",
               func);
       }
-    }
-    long long bound = FileSize(f) * (Uncompressed(scan.syntax.at(f)) ? 1 : 1032);
-    if (sliceBytes > bound) {
-      Error(f + " claims " + std::to_string(sliceBytes) + " bytes of pixels but holds " +
-                std::to_string(FileSize(f)),
-            func);
     }
     Slice s;
     s.file = f;

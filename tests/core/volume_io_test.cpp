@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 #include <itkGDCMImageIO.h>
 #include <itkImage.h>
@@ -26,6 +28,11 @@
 #include "tests/support/files.h"
 
 namespace {
+
+long long FileSize(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
 
 template <class T>
 using Volume = itk::Image<T, 3>;
@@ -327,6 +334,70 @@ TEST(VolumeIo, BrokenDicomSeriesAreReportedNotResampled) {
     EXPECT_NE(FatalText([&] { ReadVolume(dir.path().c_str()); }).find("No DICOM series"),
               std::string::npos);
   }
+}
+
+// ---- files that Debian packages ship (python3-nibabel, python3-pydicom) ----
+
+const std::string kNibabel = "/usr/lib/python3/dist-packages/nibabel/tests/data/";
+const std::string kPydicom = "/usr/lib/python3/dist-packages/pydicom/data/test_files/";
+
+double OriginalSum(const Scene &s) {
+  double sum = 0;
+  for (int v : s.data) sum += s.OriginalValue(v);
+  return sum;
+}
+
+TEST(VolumeIo, ShippedNiftiFilesReadAsTheirReferenceReaderReadsThem) {
+  if (FileSize(kNibabel + "anatomical.nii") < 0) GTEST_SKIP() << "python3-nibabel is not installed";
+  // Big-endian int16, axes L A S: y is flipped into P.
+  auto anat = ReadVolume((kNibabel + "anatomical.nii").c_str());
+  EXPECT_EQ(anat->xsize, 33);
+  EXPECT_EQ(anat->ysize, 41);
+  EXPECT_EQ(anat->zsize, 25);
+  EXPECT_FLOAT_EQ(anat->dz, 2.0f);
+  EXPECT_EQ(anat->value_offset, -610);
+  EXPECT_EQ(OriginalSum(*anat), 284166082.0);
+  for (int a = 0; a < 3; ++a) EXPECT_GT(anat->axes[3 * a + a], 0.99);
+  // Voxel (10, 5, 12) of the file (its first two axes run to the left and
+  // to the front) is scene voxel (10, 40 - 5, 12); the file has 9284 there.
+  EXPECT_EQ(anat->OriginalValue(anat->data[anat->Address(10, 35, 12)]), 7959.0);
+  // uint8, axes R A S, voxel sizes 1, 3, 2: x and y flipped.
+  auto std8 = ReadVolume((kNibabel + "standard.nii.gz").c_str());
+  EXPECT_EQ(std8->xsize, 4);
+  EXPECT_EQ(std8->ysize, 5);
+  EXPECT_FLOAT_EQ(std8->dy, 3.0f);
+  EXPECT_EQ(std8->value_offset, 0);
+  EXPECT_EQ(OriginalSum(*std8), 7650.0);
+  EXPECT_EQ(std8->data[std8->Address(3 - 1, 4 - 2, 3)], 255);
+  // NIfTI-2 (ITK 5.2 reads NIfTI-1 only): refused by name.
+  EXPECT_NE(FatalText([&] { ReadVolume((kNibabel + "example_nifti2.nii.gz").c_str()); })
+                .find("NIfTI-2"),
+            std::string::npos);
+  // Four dimensions: refused, not cut.
+  EXPECT_NE(FatalText([&] { ReadVolume((kNibabel + "example4d.nii.gz").c_str()); })
+                .find("only 3D volumes"),
+            std::string::npos);
+}
+
+TEST(VolumeIo, ShippedDicomFilesRead) {
+  if (FileSize(kPydicom + "CT_small.dcm") < 0) GTEST_SKIP() << "python3-pydicom is not installed";
+  // A folder of odd files (other series, compressed, broken ones): listed
+  // without a crash, each of its series a UID.
+  auto list = ListDicomSeries(kPydicom.c_str());
+  EXPECT_GT(list.size(), 10u);
+  // CT with intercept -1024, read through the file's series in a folder of
+  // its own and through the shipped folder.
+  TempDir dir;
+  WriteTestFile(dir.File("ct"), ReadTestFile(kPydicom + "CT_small.dcm"));
+  auto ct = ReadVolume(dir.path().c_str());
+  EXPECT_EQ(ct->xsize, 128);
+  EXPECT_EQ(ct->zsize, 1);
+  EXPECT_FLOAT_EQ(ct->dx, 0.661468f);
+  EXPECT_EQ(ct->value_offset, -896);  // the smallest rescaled value
+  EXPECT_EQ(OriginalSum(*ct), -1950906.0);
+  EXPECT_EQ(ct->OriginalValue(ct->data[ct->Address(7, 5, 0)]), -838);
+  EXPECT_NEAR(ct->origin[2], -75.699997, 1e-4);
+  EXPECT_EQ(ReadVolume((kPydicom + "CT_small.dcm").c_str())->data, ct->data);
 }
 
 // ---- damaged and hostile files ----
