@@ -385,8 +385,8 @@ TEST(VolumeIo, ShippedDicomFilesRead) {
   // without a crash, each of its series a UID.
   auto list = ListDicomSeries(kPydicom.c_str());
   EXPECT_GT(list.size(), 10u);
-  // CT with intercept -1024, read through the file's series in a folder of
-  // its own and through the shipped folder.
+  // CT with intercept -1024, in a folder of its own (scanning the shipped
+  // folder takes the library seconds, most of them on SC_rgb_jpeg.dcm).
   TempDir dir;
   WriteTestFile(dir.File("ct"), ReadTestFile(kPydicom + "CT_small.dcm"));
   auto ct = ReadVolume(dir.path().c_str());
@@ -397,7 +397,6 @@ TEST(VolumeIo, ShippedDicomFilesRead) {
   EXPECT_EQ(OriginalSum(*ct), -1950906.0);
   EXPECT_EQ(ct->OriginalValue(ct->data[ct->Address(7, 5, 0)]), -838);
   EXPECT_NEAR(ct->origin[2], -75.699997, 1e-4);
-  EXPECT_EQ(ReadVolume((kPydicom + "CT_small.dcm").c_str())->data, ct->data);
 }
 
 // ---- damaged and hostile files ----
