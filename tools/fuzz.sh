@@ -20,7 +20,7 @@ mkdir -p "$build/corpus" "$build/findings"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 status=0
 total_runs=0 total_crashes=0 total_hangs=0
-for target in scene pgm curve shell bodyshell sections volume; do
+for target in scene pgm curve shell bodyshell sections; do
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
   log=$build/findings/$target.log

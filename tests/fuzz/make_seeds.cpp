@@ -9,7 +9,6 @@
 #include "core/curve.h"
 #include "core/image.h"
 #include "core/scene.h"
-#include "core/volume_io.h"
 #include "render/shell.h"
 
 namespace {
@@ -62,25 +61,6 @@ int main(int argc, char **argv) {
       for (int x = 1; x < 3; x++) label->data[label->Address(x, y, z)] = 1;
   label->maxval = 1;
   WriteScene(label.get(), (Folder(top, "scene") + "label.scn").c_str());
-
-  // Volume files with the format byte of volume_fuzz before them.
-  {
-    const std::string dir = Folder(top, "volume");
-    const char *names[] = {"v.nii", "v.nii.gz", "v.nrrd", "v.mha"};
-    grey->value_offset = -1024;  // written as signed 16-bit
-    for (int i = 0; i < 4; ++i) {
-      const std::string tmp = dir + "tmp_" + names[i];
-      WriteVolume(grey.get(), tmp.c_str());
-      FILE *fp = fopen(tmp.c_str(), "rb");
-      std::string bytes(1, static_cast<char>(i));
-      int c;
-      while (fp != nullptr && (c = fgetc(fp)) != EOF) bytes += static_cast<char>(c);
-      if (fp != nullptr) fclose(fp);
-      remove(tmp.c_str());
-      Save(dir + names[i], bytes);
-    }
-    grey->value_offset = 0;
-  }
 
   auto img = CreateImage(3, 2);
   for (int i = 0; i < 6; i++) img->val[i] = i * 40;
