@@ -21,31 +21,16 @@
 #include <itkMetaDataObject.h>
 #include <itkNiftiImageIO.h>
 
+#include "bench/bench_util.h"
 #include "core/volume_io.h"
 
 namespace {
 
 using Volume = itk::Image<int16_t, 3>;
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using bench::BestSeconds;
 
-template <class F>
-double Best(int reps, F &&f) {
-  double best = 1e30;
-  for (int i = 0; i < reps; i++) {
-    double t0 = Now();
-    f();
-    best = std::min(best, Now() - t0);
-  }
-  return best;
-}
-
-long long FileSize(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : 0;
-}
+long long FileSize(const std::string &path) { return bench::FileBytes(path); }
 
 // A CT-like volume: air -1000, a body of soft tissue with noise, bone.
 Volume::Pointer MakeVolume(int n, int slices, int z0 = 0) {
@@ -113,13 +98,13 @@ int main(int argc, char **argv) {
   }
   printf("volume_io_bench: %d x %d x %d 16-bit, files in %s\n", n, n, slices, dir.c_str());
 
-  const double tNii = Best(5, [&] { ReadVolume(nii.c_str()); });
+  const double tNii = BestSeconds(5, [&] { ReadVolume(nii.c_str()); });
   printf("NIfTI .nii  (%lld bytes): ReadVolume %.3f s = %.2f GB/s (target >= 1 GB/s)\n",
          FileSize(nii), tNii, FileSize(nii) / tNii / 1e9);
 
-  const double tGz = Best(3, [&] { ReadVolume(gz.c_str()); });
+  const double tGz = BestSeconds(3, [&] { ReadVolume(gz.c_str()); });
   const std::string gunzip = "gzip -dc '" + gz + "' > /dev/null";
-  const double tGunzip = Best(3, [&] {
+  const double tGunzip = BestSeconds(3, [&] {
     if (std::system(gunzip.c_str()) != 0) fprintf(stderr, "gzip failed\n");
   });
   printf("NIfTI .nii.gz (%lld bytes): ReadVolume %.3f s, gzip -dc %.3f s, ratio %.2f (target <= 1.2)\n",
@@ -129,8 +114,8 @@ int main(int argc, char **argv) {
   // sort is ours to do in both cases, so it is given the sorted list.
   std::vector<std::string> sorted(slices);
   for (int k = 0; k < slices; k++) sorted[k] = files[k];
-  const double tSeries = Best(3, [&] { ReadVolume(dcm.c_str()); });
-  const double tPeer = Best(3, [&] {
+  const double tSeries = BestSeconds(3, [&] { ReadVolume(dcm.c_str()); });
+  const double tPeer = BestSeconds(3, [&] {
     auto reader = itk::ImageSeriesReader<itk::Image<int16_t, 3>>::New();
     reader->SetImageIO(itk::GDCMImageIO::New());
     reader->SetFileNames(sorted);
