@@ -42,9 +42,22 @@ struct RawVolume {
   double origin[3] = {0, 0, 0};
   double dir[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};  // dir[3*r + c]: component r of file axis c
   Component type = Component::UCHAR;
-  // Large pages where the system offers them: in a virtual machine each
-  // 4 KiB page fault of a fresh buffer costs microseconds.
-  LargeVector<unsigned char> bytes;
+  // Filled by the library's reader: on large pages where the system offers
+  // them (in a virtual machine each 4 KiB fault of a fresh buffer costs
+  // microseconds), and not zeroed first.
+  struct Buffer {
+    struct Free {
+      size_t n;
+      void operator()(unsigned char *p) const { LargePageAllocator<unsigned char>().deallocate(p, n); }
+    };
+    std::unique_ptr<unsigned char[], Free> p{nullptr, Free{0}};
+    void resize(size_t n) {
+      p = std::unique_ptr<unsigned char[], Free>(LargePageAllocator<unsigned char>().allocate(n),
+                                                 Free{n});
+    }
+    unsigned char *data() { return p.get(); }
+    const unsigned char *data() const { return p.get(); }
+  } bytes;
 };
 
 // ---- file names and sizes ----
@@ -499,7 +512,9 @@ std::unique_ptr<Scene> ToSceneTyped(const RawVolume &raw) {
       scn->axes[3 * r + a] = raw.dir[3 * r + o.perm[a]] * (o.flip[a] ? -1.0 : 1.0);
     }
   }
-  MaximumValue3(scn.get());
+  // The largest stored value, known from the file's range.
+  scn->maxval = static_cast<int>(std::max(0.0, shiftOnly ? hi - static_cast<double>(off)
+                                                         : std::round((hi - lo) / scale)));
   return scn;
 }
 
@@ -619,9 +634,12 @@ std::unique_ptr<Scene> ReadSeriesFiles(const std::vector<std::string> &files,
       return ToScene(one);
     }
     if (one.size[2] != 1) Error(f + " holds several frames; a series of such files is not read", func);
+    Slice s;
+    s.file = f;
+    std::copy(one.origin, one.origin + 3, s.origin);
     if (slices.empty()) {
       sliceBytes = VoxelBytes(one);
-      raw = one;  // the header; no voxels yet
+      raw = std::move(one);  // the header; it has no voxels yet
     } else {
       if (one.size[0] != raw.size[0] || one.size[1] != raw.size[1]) {
         Error("Mixed series: " + Shorten(f) + " is " + std::to_string(one.size[0]) + " x " +
@@ -649,12 +667,7 @@ std::unique_ptr<Scene> ReadSeriesFiles(const std::vector<std::string> &files,
               func);
       }
     }
-    Slice s;
-    s.file = f;
-    for (int r = 0; r < 3; ++r) {
-      s.origin[r] = one.origin[r];
-      s.position += one.origin[r] * raw.dir[3 * r + 2];
-    }
+    for (int r = 0; r < 3; ++r) s.position += s.origin[r] * raw.dir[3 * r + 2];
     slices.push_back(s);
   }
   std::sort(slices.begin(), slices.end(),
