@@ -39,6 +39,28 @@ inline double WallNow() {
   return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
+// The fewest wall-clock seconds of `reps` runs of f.
+template <class F>
+double BestSeconds(int reps, F &&f) {
+  double best = 1e30;
+  for (int i = 0; i < reps; i++) {
+    double t0 = WallNow();
+    f();
+    best = std::min(best, WallNow() - t0);
+  }
+  return best;
+}
+
+// Bytes of a file, 0 when it cannot be opened.
+inline long FileBytes(const std::string &path) {
+  FILE *fp = fopen(path.c_str(), "rb");
+  if (!fp) return 0;
+  fseek(fp, 0, SEEK_END);
+  long n = ftell(fp);
+  fclose(fp);
+  return n;
+}
+
 inline double Seconds(const std::function<void()> &step) {
   double start = CpuNow();
   step();

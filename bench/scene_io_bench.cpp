@@ -11,34 +11,13 @@
 #include <vector>
 #include <unistd.h>
 
+#include "bench/bench_util.h"
 #include "core/scene.h"
 
 namespace {
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// The best of `reps` runs, in seconds.
-template <class F>
-double Best(int reps, F &&f) {
-  double best = 1e30;
-  for (int i = 0; i < reps; i++) {
-    double t0 = Now();
-    f();
-    best = std::min(best, Now() - t0);
-  }
-  return best;
-}
-
-long FileSize(const std::string &path) {
-  FILE *fp = fopen(path.c_str(), "rb");
-  if (!fp) return 0;
-  fseek(fp, 0, SEEK_END);
-  long n = ftell(fp);
-  fclose(fp);
-  return n;
-}
+using bench::BestSeconds;
+using bench::FileBytes;
 
 }  // namespace
 
@@ -52,21 +31,21 @@ int main(int argc, char **argv) {
   for (int i = 0; i < scn->VoxelCount(); i++) scn->data[i] = (i * 2654435761u >> 16) & 0xffff;
   scn->data[0] = 65535;
 
-  double tWrite = Best(reps, [&] { WriteScene(scn.get(), path.c_str()); });
-  double mb = FileSize(path) / 1.0e6;
+  double tWrite = BestSeconds(reps, [&] { WriteScene(scn.get(), path.c_str()); });
+  double mb = FileBytes(path) / 1.0e6;
   volatile long sink = 0;
-  double tRead = Best(reps, [&] {
+  double tRead = BestSeconds(reps, [&] {
     auto back = ReadScene(path.c_str());
     sink = sink + back->data[12345];
   });
 
-  std::vector<char> bytes(FileSize(path));
-  double tRawWrite = Best(reps, [&] {
+  std::vector<char> bytes(FileBytes(path));
+  double tRawWrite = BestSeconds(reps, [&] {
     FILE *fp = fopen(rawPath.c_str(), "wb");
     fwrite(bytes.data(), 1, bytes.size(), fp);
     fclose(fp);
   });
-  double tRawRead = Best(reps, [&] {
+  double tRawRead = BestSeconds(reps, [&] {
     FILE *fp = fopen(path.c_str(), "rb");
     size_t n = fread(bytes.data(), 1, bytes.size(), fp);
     fclose(fp);
@@ -74,7 +53,7 @@ int main(int argc, char **argv) {
   });
   // The floor under any reader that returns a new scene: 64 MiB of fresh
   // pages for the voxels.
-  double tCreate = Best(reps, [&] {
+  double tCreate = BestSeconds(reps, [&] {
     auto fresh = CreateScene(256, 256, 256);
     sink = sink + fresh->data[777];
   });
@@ -93,7 +72,7 @@ int main(int argc, char **argv) {
   for (int i = 0; i < aniso->VoxelCount(); i++) aniso->data[i] = (i * 2654435761u >> 20) & 0xfff;
   aniso->dz = 2.0f;
   int nz = 0;
-  double tInterp = Best(3, [&] {
+  double tInterp = BestSeconds(3, [&] {
     auto iso = LinearInterp(aniso.get(), 1.0f, 1.0f, 1.0f);
     nz = iso->zsize;
   });

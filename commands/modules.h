@@ -28,3 +28,4 @@ std::vector<CommandSpec> RaycastingCommands();
 std::vector<CommandSpec> SplattingCommands();
 std::vector<CommandSpec> GraphicsCommands();
 std::vector<CommandSpec> MovieCommands();
+std::vector<CommandSpec> VolumeIoCommands();

@@ -16,7 +16,8 @@ const std::vector<CommandSpec> &AllCommands() {
                         ContextCommands, Segmentation3Commands, Radiometric3Commands,
                         Mathematics3Commands, Analysis3Commands, SegmentationCommands,
                         AnalysisCommands, ShellCommands, ShadingCommands,
-                        RaycastingCommands, SplattingCommands, GraphicsCommands, MovieCommands}) {
+                        RaycastingCommands, SplattingCommands, GraphicsCommands, MovieCommands,
+                        VolumeIoCommands}) {
       for (CommandSpec &spec : module()) all.push_back(std::move(spec));
     }
     return all;

@@ -105,7 +105,21 @@ std::unique_ptr<Scene> CopyScene(const Scene *scn) {
   copy->dy = scn->dy;
   copy->dz = scn->dz;
   copy->maxval = scn->maxval;
+  CopySceneGeometry(scn, copy.get());
+  copy->value_scale = scn->value_scale;
+  copy->value_offset = scn->value_offset;
   return copy;
+}
+
+void CopySceneGeometry(const Scene *from, Scene *to) {
+  if (from->xsize != to->xsize || from->ysize != to->ysize || from->zsize != to->zsize) {
+    Error("Scenes have different sizes", "CopySceneGeometry");
+  }
+  to->dx = from->dx;
+  to->dy = from->dy;
+  to->dz = from->dz;
+  std::copy(std::begin(from->origin), std::end(from->origin), std::begin(to->origin));
+  std::copy(std::begin(from->axes), std::end(from->axes), std::begin(to->axes));
 }
 
 // ---- files ----

@@ -27,6 +27,20 @@ struct Scene {
   std::vector<int> tbz;   // tbz[z] = z*xsize*ysize
   int maxval = 0;         // largest value or 0; kept only by the operations that say so
 
+  // Volumes read from other tools' files (core/volume_io.h). The value a
+  // voxel stood for in the file is value_scale * voxel + value_offset; an
+  // SCN scene or a label scene has 1 and 0. origin is the position (mm,
+  // patient axes x -> left, y -> posterior, z -> superior) of voxel
+  // (0, 0, 0), and axes[3*r + c] is component r of the direction of axis c.
+  // CopyScene copies these; other operations leave the defaults.
+  double value_scale = 1.0;
+  double value_offset = 0.0;
+  double origin[3] = {0.0, 0.0, 0.0};
+  double axes[9] = {1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+
+  // The value voxel value v stood for in the file the scene came from.
+  double OriginalValue(double v) const { return value_scale * v + value_offset; }
+
   // The voxel's address, as commands that take or return voxel numbers use it.
   int Address(int x, int y, int z) const { return x + tby[y] + tbz[z]; }
   bool Valid(int x, int y, int z) const {
@@ -41,8 +55,11 @@ struct Scene {
 // absurd size.
 std::unique_ptr<Scene> CreateScene(int xsize, int ysize, int zsize);
 void DestroyScene(std::unique_ptr<Scene> *scn);
-// Sizes, voxel sizes, maxval and voxels.
+// Sizes, voxel sizes, maxval, voxels, value rule, origin and axes.
 std::unique_ptr<Scene> CopyScene(const Scene *scn);
+// Voxel sizes, origin and axes of from given to to (a label scene made
+// from a grey one, before it is written out). Error when the sizes differ.
+void CopySceneGeometry(const Scene *from, Scene *to);
 
 // ---- files ----
 

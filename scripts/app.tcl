@@ -338,7 +338,13 @@ proc App::open_files {files} {
     ::switch -- [string tolower [file extension $file]] {
       .scn - .obj { App::open scene $file }
       .sh - .bsh { App::open shell $file }
-      default { App::report "Cannot open $file: not a scene (.scn, .obj) or shell (.sh, .bsh) file" }
+      default {
+        if {[Formats::is_volume $file]} {
+          App::open scene $file
+        } else {
+          App::report "Cannot open $file: not a scene (.scn, .obj, a volume file or DICOM folder) or shell (.sh, .bsh) file"
+        }
+      }
     }
   }
 }

@@ -4,7 +4,7 @@ lappend ::auto_path BWidget
 package require BWidget
 
 foreach file {form.tcl view.tcl image.tcl shell.tcl scene.tcl frame.tcl
-              graph.tcl dgraph.tcl ggraph.tcl objectlist.tcl} {
+              graph.tcl dgraph.tcl ggraph.tcl objectlist.tcl formats.tcl} {
   source $file
 }
 

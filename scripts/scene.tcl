@@ -28,11 +28,16 @@ proc Scene::read {filename args} {
   global current last options
   variable type
   if {$filename eq "."} {
-    set filename [tk_getOpenFile -initialdir $App::app_path -filetypes {
-      {{Scene Files} {.scn}} {{Object Files} {.obj}}}]
+    set filename [tk_getOpenFile -initialdir $App::app_path -filetypes [Formats::open_types {
+      {{Scene Files} {.scn}} {{Object Files} {.obj}}}]]
     if {$filename eq ""} return
   }
-  set h [ReadScene $filename]
+  if {[Formats::is_volume $filename]} {
+    set h [Formats::read $filename]
+    if {$h eq ""} return
+  } else {
+    set h [ReadScene $filename]
+  }
   if {$h eq "" || $h eq "0"} {
     error "Cannot read scene file $filename"
   }

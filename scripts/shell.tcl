@@ -81,7 +81,7 @@ proc Shell::write {name filename} {
     } else {
       set types {{{Object Files} {.sh}}}
     }
-    set filename [tk_getSaveFile -initialdir $App::app_path -filetypes $types \
+    set filename [tk_getSaveFile -initialdir $App::app_path -filetypes [Formats::save_types $types] \
         -initialfile $file($name)]
     if {$filename eq ""} return
   }
@@ -124,7 +124,7 @@ proc Shell::export {name kind label} {
     opacity { set s [OpacityScene $h] }
     "current object" { set s [ObjectScene $h $label] }
   }
-  set status [catch {WriteScene $s $filename} message]
+  set status [catch {Formats::write $s $filename [Formats::current_scene]} message]
   c_FreeScene $s
   if {$status} {
     error $message

@@ -277,8 +277,9 @@ proc App::slice::value {axis x y} {
     }
   } else {
     set h [Scene::get_handle $current(scn)]
-    set App::status [format "(x,y,z) = (%d,%d,%d) intensity=%d" $vx $vy $vz \
-        [c_GetSceneValue $h $vx $vy $vz]]
+    set value [c_GetSceneValue $h $vx $vy $vz]
+    set App::status [format "(x,y,z) = (%d,%d,%d) intensity=%d%s" $vx $vy $vz $value \
+        [Formats::status_note $h $value]]
   }
 }
 

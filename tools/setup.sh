@@ -11,7 +11,8 @@ packages=(build-essential cmake pkg-config git
           libgtest-dev googletest
           python3-numpy python3-scipy python3-vtk9 libvolpack1-dev python3-skimage python3-opencv
           xvfb xauth x11-utils xdotool imagemagick
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          libinsighttoolkit5-dev libgdcm-dev zlib1g-dev python3-nibabel python3-pydicom)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

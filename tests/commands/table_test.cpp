@@ -44,6 +44,10 @@ const std::set<std::string> kAdditions = {
     "DeAnnotate",
     "c_CommandTable", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
     "WriteMovie",
+    // Volume files of other tools (tcl_volume_io).
+    "ReadVolume", "ReadDicomSeries", "ListDicomSeries", "WriteVolume", "WriteCImagePng",
+    "IsVolumeFile", "SceneValueRule", "SceneOriginalValue", "SceneOrientation",
+    "CopySceneGeometry",
 };
 
 }  // namespace

@@ -40,7 +40,8 @@ set hostile(byte)   {0 -1 255 256 "" abc i e}
 set hostile(real)   {0 -1 1e308 -1e308 nan inf -inf 1e-308 "" abc 2147483648.0 65536.0 0.5}
 set hostile(string) {"" abc x y z @path:none @path:zero @path:garbage @path:dir @path:nodir/f
                      @path:valid.scn @path:valid.pgm @path:valid.cur @path:valid.sh @path:valid.bsh
-                     @path:huge.scn @path:bad.sh}
+                     @path:huge.scn @path:bad.sh @path:valid.nii.gz @path:valid.nhdr
+                     @path:cut.nii.gz @path:dicom}
 set hostile(list)   {"" abc "\{" "1 2 3" "nan inf -inf" "2147483647 -2147483648 0" "0 0 0 0 0 0"
                      "-1 -1 -1" "1e308 1e308"}
 set hostile(handle) {0 -1 2147483647 "" abc 9223372036854775807}
@@ -194,9 +195,20 @@ proc MakeFiles {work} {
   set bsh [CreateBodyShell $s $alpha]
   WriteBodyShell $bsh $work/valid.bsh
   foreach o [list $sh $bsh] {c_FreeShell $o}
+  # Volume files of other tools, one cut short, and a folder holding a
+  # file that is no DICOM.
+  WriteVolume $s $work/valid.nii.gz
+  WriteVolume $s $work/valid.nhdr
+  set f [open $work/valid.nii.gz rb]
+  set gz [read $f]
+  close $f
+  WriteFile $work/cut.nii.gz [string range $gz 0 [expr {[string length $gz] / 2}]]
+  file mkdir $work/dicom
+  WriteFile $work/dicom/x.dcm "[string repeat \0 128]DICM[string range $bytes 0 100]"
   foreach o [list $s $label $alpha] {DestroyScene $o}
   file mkdir $work/pristine
-  foreach f {valid.scn huge.scn valid.pgm valid.cur garbage bad.sh valid.sh valid.bsh} {
+  foreach f {valid.scn huge.scn valid.pgm valid.cur garbage bad.sh valid.sh valid.bsh
+             valid.nii.gz valid.nhdr valid.raw.gz cut.nii.gz} {
     file copy $work/$f $work/pristine
   }
 }
