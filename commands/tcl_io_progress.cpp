@@ -2,8 +2,11 @@
 // the windows are redrawn and their buttons answered about ten times a
 // second, and a script decides whether the user asked to stop.
 //
-//   c_ProgressHook script ?ms?   listen; `script` returns true to stop
+//   c_ProgressHook script ?ms?   listen (ms 0: at every tick); `script`
+//                                returns true to stop
 //   c_ProgressHook               stop listening
+//   c_LiveObjects                the number of live handles (what a
+//                                cancelled operation must leave unchanged)
 //
 // A stopped command fails with the message "cancelled"; what it had made is
 // freed. Only window events and idle work (drawing) are served during a
@@ -14,6 +17,7 @@
 
 #include <tcl.h>
 
+#include "commands/registry.h"
 #include "commands/tcl_io.h"
 #include "core/progress.h"
 
@@ -52,14 +56,20 @@ int ProgressHookCmd(Tcl_Interp *interp, int argc, const char *argv[]) {
     gListening.interp = interp;
     gListening.script = argv[1];
     long ms = argc > 2 ? ArgInt(argv[2]) : 100;
-    progress::Listen(ServeAndAsk, &gListening, static_cast<int>(ms < 1 ? 1 : ms > 10000 ? 10000 : ms));
+    progress::Listen(ServeAndAsk, &gListening, static_cast<int>(ms < 0 ? 0 : ms > 10000 ? 10000 : ms));
   }
   Tcl_ResetResult(interp);
+  return TCL_OK;
+}
+
+int LiveObjectsCmd(Tcl_Interp *interp, int, const char *[]) {
+  Tcl_SetObjResult(interp, Tcl_NewWideIntObj(static_cast<Tcl_WideInt>(Objects().LiveCount())));
   return TCL_OK;
 }
 
 }  // namespace
 
 std::vector<CommandSpec> IoProgressCommands() {
-  return {Hand("c_ProgressHook", ProgressHookCmd, "usage: %s ?script? ?ms?\n", 0, 2)};
+  return {Hand("c_ProgressHook", ProgressHookCmd, "usage: %s ?script? ?ms?\n", 0, 2),
+          Hand("c_LiveObjects", LiveObjectsCmd, "usage: %s\n", 0, 0)};
 }

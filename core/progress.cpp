@@ -18,7 +18,7 @@ bool gInside = false;  // the listener is running: its own ticks are ignored
 void Listen(Listener listener, void *data, int intervalMs) {
   detail::gListener = listener;
   gData = data;
-  gInterval = std::chrono::milliseconds(intervalMs < 1 ? 1 : intervalMs);
+  gInterval = std::chrono::milliseconds(intervalMs < 0 ? 0 : intervalMs);
   gLast = std::chrono::steady_clock::now();
 }
 

@@ -22,7 +22,8 @@ struct Cancelled : std::runtime_error {
 using Listener = bool (*)(void *data);
 
 // Installs the listener (null removes it); it is called at most every
-// `intervalMs` milliseconds, and never from within itself.
+// `intervalMs` milliseconds (0: at every tick), and never from within
+// itself.
 void Listen(Listener listener, void *data, int intervalMs);
 
 namespace detail {

@@ -42,7 +42,7 @@ const std::set<std::string> kAdditions = {
     "DestroySet", "BMapNew", "BMapGet", "BMapSet", "BMapDestroy", "CreateBorder", "DestroyBorder",
     "Circular", "DestroyAdjRel", "Annotate", "AddSeed", "GetCost", "GetLabel", "GetPred",
     "DeAnnotate",
-    "c_CommandTable", "c_ProgressHook", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
+    "c_CommandTable", "c_ProgressHook", "c_LiveObjects", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ set shell [info nameofexecutable]
 set skipped {
   c_CommandTable {lists the table; takes no arguments}
   c_ProgressHook {its script runs inside every later long command}
+  c_LiveObjects {takes no arguments}
 }
 
 # ---- hostile values ----
