@@ -573,8 +573,18 @@ proc App::dlg::Panel {button {onclose {}}} {
   wm transient $top [winfo toplevel $button]
   set f [frame $top.f -relief raised -borderwidth 2]
   pack $f -fill both -expand yes
-  bind $f <Leave> [list App::dlg::LeavePanel $top %W %x %y $onclose]
+  # Only a pointer that came in can leave: the panel opens beside it.
+  variable entered
+  set entered($top) 0
+  bind $f <Enter> [list App::dlg::EnterPanel $top %m]
+  bind $f <Leave> [list App::dlg::LeavePanel $top %W %x %y %m $onclose]
   return $f
+}
+
+# Where the pointer came in: a panel that moves away from a still pointer
+# (it is laid out anew when reopened) has not been left.
+proc App::dlg::EnterPanel {top mode} {
+  if {$mode eq "NotifyNormal"} { set App::dlg::entered($top) [winfo pointerxy $top] }
 }
 
 proc App::dlg::OpenPanel {button f {above 0}} {
@@ -592,12 +602,19 @@ proc App::dlg::OpenPanel {button f {above 0}} {
   catch {BWidget::grab set $f}
 }
 
-proc App::dlg::LeavePanel {top w x y onclose} {
+proc App::dlg::LeavePanel {top w x y mode onclose} {
   if {![winfo exists $top]} return
   set f $top.f
   if {$w ne $f} return
-  # Leaving into a child of the panel is not leaving it.
-  if {$x >= 0 && $y >= 0 && $x < [winfo width $f] && $y < [winfo height $f]} return
+  # Setting or releasing the grab is not the pointer leaving.
+  variable entered
+  if {$mode ne "NotifyNormal" || $entered($top) in {0 {}} ||
+      [winfo pointerxy $top] eq $entered($top)} return
+  # Leaving into a child of the panel is not leaving it; the window under
+  # the pointer tells (the panel's own size lags behind while it is laid
+  # out anew).
+  set under [winfo containing [winfo pointerx $top] [winfo pointery $top]]
+  if {$under eq $top || [string first $top. $under] == 0} return
   App::dlg::ClosePanel $top $onclose
 }
 
@@ -683,7 +700,10 @@ proc App::dlg::opacity {button} {
       -from 0.0 -to 1.0 -resolution 0.01 -bigincrement 0.1 -digits 3 -width 12 \
       -font {helvetica 8} -showvalue 1
   pack $f.scale -fill x
-  bind $f.scale <ButtonRelease-1> [list App::dlg::ClosePanel [winfo toplevel $f] App::dlg::ApplyOpacity]
+  # Closed once the scale's own release handling is over (it still uses
+  # the scale).
+  bind $f.scale <ButtonRelease-1> [list after idle \
+      [list App::dlg::ClosePanel [winfo toplevel $f] App::dlg::ApplyOpacity]]
   set App::status [ObjectList::get_text $current(shell) $current(selobj)]
   App::dlg::OpenPanel $button $f
 }
