@@ -9,6 +9,8 @@
 // are owned by unique_ptr and vectors until they are returned).
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <stdexcept>
 
 namespace progress {
@@ -33,6 +35,20 @@ void Poll();
 
 inline void Tick() {
   if (detail::gListener != nullptr) detail::Poll();
+}
+
+// Makes `v` hold `n` copies of `value`, written a megabyte-sized chunk at a
+// time between ticks: the first touch of a fresh array of a few hundred
+// megabytes costs page faults that take a good part of a second.
+template <class V, class T>
+void Fill(V *v, size_t n, const T &value) {
+  constexpr size_t kChunk = size_t{1} << 18;
+  v->clear();
+  v->reserve(n);
+  for (size_t done = 0; done < n; done += kChunk) {
+    Tick();
+    v->insert(v->end(), std::min(kChunk, n - done), value);
+  }
 }
 
 }  // namespace progress

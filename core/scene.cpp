@@ -81,7 +81,7 @@ std::unique_ptr<Scene> CreateScene(int xsize, int ysize, int zsize) {
   int n = CheckedVoxelCount(xsize, ysize, zsize, "CreateScene");
   auto scn = std::make_unique<Scene>();
   try {
-    scn->data.assign(n, 0);
+    progress::Fill(&scn->data, n, 0);
     scn->tby.resize(ysize);
     scn->tbz.resize(zsize);
   } catch (const std::bad_alloc &) {

@@ -60,7 +60,7 @@ inline bool IsBorderVoxel(const Scene *scn, const int *v, int x, int y, int z) {
 // neither is ever processed or changed.
 void InitCosts(const Scene *scn, const FramedShape &f, signed char side, Propagation *pr,
                LargeVector<int> *cost) {
-  cost->assign(f.nvoxels, kBlocked);
+  progress::Fill(cost, f.nvoxels, kBlocked);
   int *K = cost->data();
   for (int z = 0; z < scn->zsize; z++) {
     progress::Tick();
@@ -183,7 +183,8 @@ std::unique_ptr<Scene> Label2Border(const Scene *lscn, const AdjRel3 *A, signed 
   LargeVector<int> cost;
   InitCosts(lscn, f, side, &pr, &cost);
   SetRelation(A, f, &pr);
-  LargeVector<int> labels(f.nvoxels, 0);  // framed with 0, the background's label
+  LargeVector<int> labels;  // framed with 0, the background's label
+  progress::Fill(&labels, f.nvoxels, 0);
   for (int z = 0; z < lscn->zsize; z++) {
     progress::Tick();
     for (int y = 0; y < lscn->ysize; y++) {
@@ -202,13 +203,15 @@ std::unique_ptr<Scene> Label2Border(const Scene *lscn, const AdjRel3 *A, signed 
   PropagateDisplacements(pr);
 
   auto out = CreateScene(lscn->xsize, lscn->ysize, lscn->zsize);
-  for (int z = 0; z < lscn->zsize; z++)
+  for (int z = 0; z < lscn->zsize; z++) {
+    progress::Tick();
     for (int y = 0; y < lscn->ysize; y++) {
       const int *in = lscn->data.data() + lscn->Address(0, y, z);
       int *o = out->data.data() + out->Address(0, y, z);
       const int *K = cost.data() + f.Address(0, y, z);
       for (int x = 0; x < lscn->xsize; x++) o[x] = K[x] >= 0 && K[x] != kUnreached ? in[x] : 0;
     }
+  }
   return out;
 }
 
