@@ -36,33 +36,13 @@ proc ms {script} {
 
 # ---- the core steps as a script runs them (what the builders run) ----
 
+set f [open [file join [file dirname [info script]] .. tools shell_steps.tcl]]
+set steps [read $f]
+close $f
+
 proc labelSteps {file} {
   set scn [ReadScene $file]
-  set t [ms {
-    set c [c_List2Curve {0.0 1.0 16 1.0}]
-    set curve [SceneLabels $scn]
-    set labels {}
-    foreach {x y} [c_Curve2List $curve] { lappend labels [expr {round($x)}] }
-    c_FreeCurve $curve
-    set A [c_Spheric 1.8]
-    set border [Label2Border $scn $A 2 16]
-    set shell [NewShell [GetXSize $scn] [GetYSize $scn] [GetNSlices $scn] [c_CountSceneVoxels $border]]
-    SetShellVoxels $shell $border
-    SetShellList $shell $border
-    foreach i $labels {
-      set b [Threshold3 $border $i $i]
-      set dist [TDistTrans3 $b $A 2 16]
-      c_FreeScene $b
-      c_SetObjectNormal $shell $dist $i
-      c_ClassifyObject $shell $dist $c $i
-      c_FreeScene $dist
-    }
-    c_FreeScene $border
-    c_FreeCurve $c
-    c_FreeAdjRel3 $A
-    c_SetShellResolution $shell [GetDx $scn] [GetDy $scn] [GetDz $scn]
-    ShellNObjects $shell
-  }]
+  set t [ms { set shell [stepsLabelShell $scn] }]
   c_FreeShell $shell
   c_FreeScene $scn
   return $t
@@ -70,15 +50,7 @@ proc labelSteps {file} {
 
 proc bodySteps {file} {
   set scn [ReadScene $file]
-  set t [ms {
-    set shell [NewBodyShell [GetXSize $scn] [GetYSize $scn] [GetNSlices $scn] [c_CountSceneVoxels $scn]]
-    SetShellVoxels $shell $scn
-    SetShellList $shell $scn
-    c_SetShellNormal $shell $scn
-    SetBodyShellValue $shell $scn
-    c_SetShellResolution $shell [GetDx $scn] [GetDy $scn] [GetDz $scn]
-    ShellNObjects $shell
-  }]
+  set t [ms { set shell [stepsBodyShell $scn] }]
   c_FreeShell $shell
   c_FreeScene $scn
   return $t
@@ -116,6 +88,7 @@ proc ui {script} { send $::app $script }
 
 # The script's steps run in the program's own interpreter, so that both
 # sides share the process and its memory.
+ui $steps
 foreach p {ms labelSteps bodySteps} {
   ui [list proc $p [info args $p] [info body $p]]
 }

@@ -261,3 +261,22 @@ proc startWizard {} {
 proc wizardDone {} {
   waitFor {expr {![info exists App::dlg::wizard_running] || !$App::dlg::wizard_running}}
 }
+
+# The bytes of a shell written by the core; the shell is freed.
+proc shellBytes {shell path} {
+  if {[c_IsBodyShell $shell]} {
+    WriteBodyShell $shell $path
+  } else {
+    WriteShell $shell $path
+  }
+  c_FreeShell $shell
+  return [readFile $path]
+}
+
+# The program's current shell saved through its save button, as bytes.
+proc savedShell {path} {
+  fileDialogsAnswer $path
+  clickWidget [ui {App::bbox_button shell 2}]
+  waitFor [list file exists $path]
+  return [readFile $path]
+}
