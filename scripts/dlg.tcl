@@ -166,7 +166,7 @@ namespace eval App::dlg {
   # redraw are appended to it (bench/builder_bench.tcl reads them).
   variable redraws
   # How often a long core step serves the dialog, in milliseconds.
-  variable pulse_ms 100
+  variable pulse_ms 50
 }
 
 # The builders' progress dialog; Cancel leaves "Canceling..." in the status.
@@ -184,7 +184,7 @@ proc App::dlg::Progress {title maximum} {
   c_ProgressHook App::dlg::Pulse $App::dlg::pulse_ms
 }
 
-# Run by the core's long steps about ten times a second, after the pending
+# Run by the core's long steps about twenty times a second, after the pending
 # redraws and button presses: whether to stop the step.
 proc App::dlg::Pulse {} {
   variable cancellable
