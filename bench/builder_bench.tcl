@@ -23,10 +23,9 @@ exec [file join $bin make_phantom] $work $size $size $size 1.0
 set labels [file join $work phantom_labels.scn]
 set grey [file join $work phantom.scn]
 
-proc median {values} {
-  set v [lsort -real $values]
-  return [lindex $v [expr {[llength $v] / 2}]]
-}
+set f [open [file join [file dirname [info script]] bench_util.tcl]]
+eval [read $f]
+close $f
 
 proc ms {script} {
   set t0 [clock microseconds]
@@ -37,33 +36,20 @@ proc ms {script} {
 # ---- the core steps as a script runs them (what the builders run) ----
 
 set f [open [file join [file dirname [info script]] .. tools shell_steps.tcl]]
-set steps [read $f]
+set stepsScript [read $f]
 close $f
 
-proc labelSteps {file} {
+# The milliseconds the script's steps of a builder (stepsLabelShell or
+# stepsBodyShell) take on the scene in `file`.
+proc stepsTime {steps file} {
   set scn [ReadScene $file]
-  set t [ms { set shell [stepsLabelShell $scn] }]
-  c_FreeShell $shell
-  c_FreeScene $scn
-  return $t
-}
-
-proc bodySteps {file} {
-  set scn [ReadScene $file]
-  set t [ms { set shell [stepsBodyShell $scn] }]
+  set t [ms { set shell [$steps $scn] }]
   c_FreeShell $shell
   c_FreeScene $scn
   return $t
 }
 
 # ---- the program ----
-
-proc alive {pid} {
-  if {[catch {open /proc/$pid/stat} f]} {return 0}
-  set stat [read $f]
-  close $f
-  return [expr {[lindex [split [string range $stat [string last ")" $stat] end] " "] 1] ne "Z"}]
-}
 
 proc startProgram {} {
   set seen {}
@@ -88,8 +74,8 @@ proc ui {script} { send $::app $script }
 
 # The script's steps run in the program's own interpreter, so that both
 # sides share the process and its memory.
-ui $steps
-foreach p {ms labelSteps bodySteps} {
+ui $stepsScript
+foreach p {ms stepsTime} {
   ui [list proc $p [info args $p] [info body $p]]
 }
 
@@ -170,14 +156,14 @@ proc cancelDuring {proc file status} {
 }
 
 puts [format "%-34s %12s %12s %8s %12s %10s" builder "script ms" "dialog ms" "ratio" "max gap ms" "redraws/s"]
-foreach {name proc steps file} [list "label shell, ten-label phantom" new_object labelSteps $labels \
-                                     "body shell, grey phantom" new_body bodySteps $grey] {
+foreach {name proc steps file} [list "label shell, ten-label phantom" new_object stepsLabelShell $labels \
+                                     "body shell, grey phantom" new_body stepsBodyShell $grey] {
   set script {}
   set dialog {}
   set gaps {}
   set rates {}
   for {set i 0} {$i < $runs} {incr i} {
-    lappend script [ui [list $steps $file]]
+    lappend script [ui [list stepsTime $steps $file]]
     lassign [build $proc $file] total gap rate result
     if {!$result} { error "the $proc builder did not finish" }
     lappend dialog $total

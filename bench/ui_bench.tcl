@@ -19,10 +19,9 @@ if {$scene eq ""} {
   set scene [file join $work phantom.scn]
 }
 
-proc median {values} {
-  set v [lsort -real $values]
-  return [lindex $v [expr {[llength $v] / 2}]]
-}
+set f [open [file join [file dirname [info script]] bench_util.tcl]]
+eval [read $f]
+close $f
 
 # Starts the program; returns {app milliseconds-to-mapped}. The window is
 # found through the X server: a send that reaches a program still
@@ -56,14 +55,6 @@ proc newApp {} {
     }
     after 20
   }
-}
-
-# Whether a process runs: a zombie that nobody reaps has ended.
-proc alive {pid} {
-  if {[catch {open /proc/$pid/stat} f]} {return 0}
-  set stat [read $f]
-  close $f
-  return [expr {[lindex [split [string range $stat [string last ")" $stat] end] " "] 1] ne "Z"}]
 }
 
 proc stop {app} {
