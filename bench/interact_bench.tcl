@@ -12,14 +12,14 @@
 #   - a burst of motion events queued while one frame is drawn: how many
 #     frames they cost (merged into one) and whether the angles are the sum.
 #   build/orvanesh -tk bench/interact_bench.tcl ?size? ?moves?
-proc readFile {path} {
-  set f [open $path rb]
-  set data [read $f]
-  close $f
-  return $data
-}
+package require Tk
+wm withdraw .
+tk appname interact-bench-[pid]
+
+set f [open [file join [file dirname [info script]] bench_util.tcl]]
+eval [read $f]
+close $f
 set here [file dirname [info script]]
-eval [readFile [file join $here ui_util.tcl]]
 
 lassign [list {*}$argv 256 40] size moves
 set work [file join /tmp orvane_interact_bench_[pid]]

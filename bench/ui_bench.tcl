@@ -5,13 +5,13 @@
 #     redrawn, the canvas displayed) at zoom 100 and 400.
 #   build/orvanesh -tk bench/ui_bench.tcl ?scene.scn? ?starts? ?presses?
 # Without a scene, one of 512 x 512 x 200 voxels is made with make_phantom.
-proc readFile {path} {
-  set f [open $path rb]
-  set data [read $f]
-  close $f
-  return $data
-}
-eval [readFile [file join [file dirname [info script]] ui_util.tcl]]
+package require Tk
+wm withdraw .
+tk appname ui-bench-[pid]
+
+set f [open [file join [file dirname [info script]] bench_util.tcl]]
+eval [read $f]
+close $f
 
 lassign [list {*}$argv {} 10 40] scene starts presses
 set work [file join /tmp orvane_ui_bench_[pid]]

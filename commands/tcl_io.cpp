@@ -35,7 +35,7 @@ std::vector<CommandSpec> IoCommands() {
   std::vector<CommandSpec> all;
   // The context's commands sit between the two shell groups in the table.
   for (auto group : {IoPhotoCommands, IoCurveCommands, IoPlaneCommands, IoShellCommands,
-                     IoContextCommands, IoShellFieldCommands}) {
+                     IoContextCommands, IoShellFieldCommands, IoProgressCommands}) {
     for (CommandSpec &spec : group()) all.push_back(std::move(spec));
   }
   all.push_back(Hand("c_CommandTable", CommandTableCmd, "usage: %s\n", 0, 0));

@@ -12,3 +12,4 @@ std::vector<CommandSpec> IoPlaneCommands();   // cut planes
 std::vector<CommandSpec> IoContextCommands(); // viewing context and z-buffer
 std::vector<CommandSpec> IoShellCommands();   // shells: values, slices and freeing
 std::vector<CommandSpec> IoShellFieldCommands();  // shell fields, scenes and normals
+std::vector<CommandSpec> IoProgressCommands();    // the long loops' listener

@@ -14,6 +14,7 @@
 #include "core/adjacency3.h"
 #include "core/common.h"
 #include "core/fileio.h"
+#include "core/progress.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ std::unique_ptr<Scene> CreateScene(int xsize, int ysize, int zsize) {
   int n = CheckedVoxelCount(xsize, ysize, zsize, "CreateScene");
   auto scn = std::make_unique<Scene>();
   try {
-    scn->data.assign(n, 0);
+    progress::Fill(&scn->data, n, 0);
     scn->tby.resize(ysize);
     scn->tbz.resize(zsize);
   } catch (const std::bad_alloc &) {
@@ -389,25 +390,30 @@ std::unique_ptr<Scene> InterpAxis(const Scene *in, int axis, double d, double nd
 
   if (axis == 0) {
     out->dx = static_cast<float>(nd);
-    for (int z = 0; z < in->zsize; z++)
+    for (int z = 0; z < in->zsize; z++) {
+      progress::Tick();
       for (int y = 0; y < in->ysize; y++) {
         const int *row = src + in->tbz[z] + in->tby[y];
         int *orow = dst + out->tbz[z] + out->tby[y];
         for (int i = 0; i < nn; i++) orow[i] = Blend(row[s[i].ka], row[s[i].kb], s[i], d);
       }
+    }
   } else if (axis == 1) {
     out->dy = static_cast<float>(nd);
-    for (int z = 0; z < in->zsize; z++)
+    for (int z = 0; z < in->zsize; z++) {
+      progress::Tick();
       for (int i = 0; i < nn; i++) {
         const int *ra = src + in->tbz[z] + in->tby[s[i].ka];
         const int *rb = src + in->tbz[z] + in->tby[s[i].kb];
         int *orow = dst + out->tbz[z] + out->tby[i];
         for (int x = 0; x < xs; x++) orow[x] = Blend(ra[x], rb[x], s[i], d);
       }
+    }
   } else {
     out->dz = static_cast<float>(nd);
     int slice = in->xsize * in->ysize;
     for (int i = 0; i < nn; i++) {
+      progress::Tick();
       const int *sa = src + in->tbz[s[i].ka];
       const int *sb = src + in->tbz[s[i].kb];
       int *os = dst + out->tbz[i];

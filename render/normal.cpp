@@ -8,6 +8,7 @@
 #include "core/adjacency3.h"
 #include "core/common.h"
 #include "core/geometry.h"
+#include "core/progress.h"
 #include "core/scene.h"
 #include "render/shell.h"
 #include "segment/analysis3.h"
@@ -224,6 +225,7 @@ void AssignNormals(Shell *shell, const Scene *scn, GradientFunction gradient, fl
   };
   float g[3];
   for (int z = 0; z < shell->zsize; z++) {
+    progress::Tick();
     for (int y = 0; y < shell->ysize; y++) {
       int first, end;
       ShellRow(shell, y, z, &first, &end);

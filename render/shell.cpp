@@ -13,6 +13,7 @@
 #include "core/common.h"
 #include "core/curve.h"
 #include "core/fileio.h"
+#include "core/progress.h"
 #include "core/scene.h"
 #include "render/context.h"
 #include "render/shading.h"
@@ -131,9 +132,9 @@ static std::unique_ptr<Shell> AllocShell(int xsize, int ysize, int zsize, int nv
   CheckedVoxelCount(zsize, xsize + 1LL, 1, func);
   auto shell = std::make_unique<Shell>();
   try {
-    shell->voxel.assign(nvoxels, Voxel{0, 0, 0, 0, 0});
-    shell->list.assign(nvoxels, ListEntry{0, 0});
-    if (body) shell->body.assign(nvoxels, BodyEntry{0, 0});
+    progress::Fill(&shell->voxel, nvoxels, Voxel{0, 0, 0, 0, 0});
+    progress::Fill(&shell->list, nvoxels, ListEntry{0, 0});
+    if (body) progress::Fill(&shell->body, nvoxels, BodyEntry{0, 0});
   } catch (const std::bad_alloc &) {
     Error("Cannot allocate memory space", func);
   }

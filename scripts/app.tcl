@@ -290,6 +290,7 @@ proc App::new {kind name h} {
     default { return {} }
   }
   App::init $kind $name
+  if {$kind eq "shell"} { App::mark_saved $name }
   App::combo::update $kind
   App::window::refresh
   App::window::update
@@ -322,7 +323,8 @@ proc App::open {kind {file .}} {
   }
   if {$name eq ""} {return {}}
   ::switch -- $kind {
-    scene - shell { App::init $kind $name }
+    scene { App::init $kind $name }
+    shell { App::init $kind $name; App::mark_saved $name }
     den { set current(den) $name }
     grad { set current(grad) $name }
   }
@@ -364,7 +366,11 @@ proc App::save {kind} {
       App::message "Saving shell..."
       set status [catch {Shell::write $current(shell) .} message]
       App::message {}
-      if {$status} { App::report $message }
+      if {$status} {
+        App::report $message
+      } elseif {$message ne ""} {
+        App::mark_saved $current(shell)
+      }
     }
     den - grad {
       if {$current($kind) eq ""} return
@@ -382,6 +388,7 @@ proc App::reset {kind} {
   global current last options
   if {$current(shell) eq ""} return
   set h [Shell::get_handle $current(shell)]
+  if {$kind in {shell den grad}} { App::mark_changed $current(shell) }
   ::switch -- $kind {
     shell {
       c_ResetShellOpacity $h
@@ -409,6 +416,8 @@ proc App::free {kind} {
     shell {
       if {$current(shell) eq ""} return
       set name $current(shell)
+      if {![App::may_discard [list $name] "Remove it anyway?" "Remove shell"]} return
+      unset -nocomplain App::changed($name)
       set current(dpoints) [list {}]
       set current(gpoints) [list {}]
       ObjectList::destroy $name
@@ -493,14 +502,59 @@ proc App::curve_names {kind} {
 
 # The Exit button: frees every shell and scene, then ends the program.
 proc App::exit {} {
+  if {![App::may_discard [Shell::names] "Exit anyway?" "Exit"]} return
   foreach name [Shell::names] { Shell::destroy $name }
   foreach name [Scene::names] { Scene::destroy $name }
   destroy .
 }
 
-# The menu's Exit entry: ends the program at once.
+# The menu's Exit entry: ends the program at once, unless a shell holds
+# unsaved work and the user keeps it.
 proc App::quit {} {
+  if {![App::may_discard [Shell::names] "Exit anyway?" "Exit"]} return
   ::exit
+}
+
+# ----------------------------------------------------- unsaved work
+
+# App::changed(name) is 1 when the shell's classification, labels or
+# colours changed since it was made, opened or saved.
+namespace eval App {
+  variable changed
+}
+
+proc App::mark_changed {name} {
+  if {$name eq ""} return
+  set App::changed($name) 1
+}
+
+proc App::mark_saved {name} {
+  set App::changed($name) 0
+}
+
+proc App::rename_changed {new old} {
+  if {[info exists App::changed($old)]} {
+    set App::changed($new) $App::changed($old)
+    unset App::changed($old)
+  }
+}
+
+# Whether the work in the named shells may be lost: yes when none of them
+# changed since it was saved, else the user's answer to `question`.
+proc App::may_discard {names question title} {
+  set unsaved {}
+  foreach name $names {
+    if {[info exists App::changed($name)] && $App::changed($name)} {
+      lappend unsaved $name
+    }
+  }
+  if {[llength $unsaved] == 0} {return 1}
+  if {[llength $unsaved] == 1} {
+    set text "The shell \"[lindex $unsaved 0]\" has changes that were not saved."
+  } else {
+    set text "The shells [join $unsaved {, }] have changes that were not saved."
+  }
+  return [expr {[App::dlg::question "$text\n$question" yesno $title] == 0}]
 }
 
 proc App::zoom {how view} {
@@ -593,6 +647,7 @@ proc App::classify {} {
   c_FreeCurve $den
   c_FreeCurve $grad
   if {$status} {error $message}
+  App::mark_changed $current(shell)
   foreach toggle {den grad overlay} {
     set flag [expr {$toggle eq "overlay" ? "overlay" : "preview,$toggle"}]
     set current($flag) 1
@@ -607,6 +662,7 @@ proc App::training {} {
   global current last options
   if {$current(shell) eq "" || ![Shell::is_body $current(shell)]} return
   set h [Shell::get_handle $current(shell)]
+  if {$current(training) in {den grad}} { App::mark_changed $current(shell) }
   foreach {kind list trainer ns} {
     den dpoints c_ShellTrainingIntensity DGraph
     grad gpoints c_ShellTrainingGradient GGraph
@@ -637,8 +693,10 @@ proc App::auto_classify {} {
   if {$current(shell) eq ""} return
   set h [Shell::get_handle $current(shell)]
   set hist [ShellHistogram $h]
-  c_ShellAutoLabel $h $hist 80.0
+  set status [catch {c_ShellAutoLabel $h $hist 80.0} message]
   c_FreeCurve $hist
+  if {$status} {error $message}
+  App::mark_changed $current(shell)
 }
 
 proc App::merge {} {

@@ -57,6 +57,7 @@ proc App::combo::rename {kind} {
   }
   Shell::rename $new $old
   ObjectList::rename $new $old
+  App::rename_changed $new $old
   foreach ns {Graph DGraph GGraph} {
     App::combo::MoveEntries $ns $new $old
   }

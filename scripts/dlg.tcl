@@ -38,7 +38,7 @@ proc App::dlg::wizard {} {
   variable wizard_running
   if {[info exists wizard_running] && $wizard_running} return
   set wizard_running 1
-  set status [catch {App::dlg::Wizard} message options_]
+  set status [catch {App::dlg::Wizard} message]
   set wizard_running 0
   if {$status == 1} {
     App::report $message
@@ -76,23 +76,22 @@ proc App::dlg::Wizard {} {
     set volume $h
     set resampled 0
     if {!$cubic && [App::dlg::Yes "This scene is not isometric\n\nDo you want to interpolate it?"]} {
-      set volume [LinearInterp $h $d $d $d]
+      set volume [App::dlg::Resample $h $d]
+      if {$volume eq ""} {
+        App::dlg::RemoveScene $name
+        return
+      }
       set resampled 1
     }
     if {[App::dlg::Yes "This scene appears to be a gray scene (without objects) and does not match with any loaded object.\n Do you want to make it an object to view it in 3D?"]} {
-      set built [App::dlg::new_body $volume $name]
-      if {$resampled} { c_FreeScene $volume }
-      App::dlg::RemoveScene $name
-      if {$built && [App::dlg::Yes " Do you want to classify the shell?"]} {
+      if {[App::dlg::BuildBody $volume $resampled $name] &&
+          [App::dlg::Yes " Do you want to classify the shell?"]} {
         App::auto_classify
         App::init shell $current(shell)
         App::window::classify
       }
     } elseif {[App::dlg::Yes "Do you want to view this scene in MIP?"]} {
-      set built [App::dlg::new_body $volume $name]
-      if {$resampled} { c_FreeScene $volume }
-      App::dlg::RemoveScene $name
-      if {$built} {
+      if {[App::dlg::BuildBody $volume $resampled $name]} {
         set current(method) MIP
         Shell::set_command $current(shell) MIP
       }
@@ -111,11 +110,38 @@ proc App::dlg::Wizard {} {
       set h [Scene::get_handle $name]
     }
     if {[App::dlg::Yes "This scene is a labeled scene (with at most $m objects).\n Do you want to make objects from it?"]} {
-      App::dlg::new_object $h $name
+      set status [catch {App::dlg::new_object $h $name} message]
       App::dlg::RemoveScene $name
+      if {$status} { error $message }
     }
   }
   App::window::update
+}
+
+# The grey scene resampled to cubic voxels of side d, under a progress
+# dialog whose Cancel stops it (then empty).
+proc App::dlg::Resample {h d} {
+  set Form::status(form1) "Interpolating..."
+  App::dlg::Progress "Interpolation" 1
+  set status [catch {LinearInterp $h $d $d $d} volume]
+  set cancelled [App::dlg::Cancelled]
+  App::dlg::CloseProgress
+  if {$status == 0 && $cancelled} { c_FreeScene $volume }
+  if {$status == 1 && !$cancelled} { error $volume }
+  if {$status || $cancelled} {return {}}
+  set Form::status(form1) {}
+  return $volume
+}
+
+# A body shell built under the scene's name from `volume` (the scene's own
+# or, when `resampled`, a copy that is freed here); the scene is removed
+# whether or not the shell was built. Whether it was.
+proc App::dlg::BuildBody {volume resampled name} {
+  set status [catch {App::dlg::new_body $volume $name} built]
+  if {$resampled} { c_FreeScene $volume }
+  App::dlg::RemoveScene $name
+  if {$status} { error $built }
+  return $built
 }
 
 # Removes a scene of the wizard by name, whether or not it is current.
@@ -132,27 +158,70 @@ proc App::dlg::RemoveScene {name} {
 
 # ---------------------------------------------------------------- progress
 
+namespace eval App::dlg {
+  # Whether Cancel may still stop the running builder: not once it has
+  # begun to change a shell that is already registered.
+  variable cancellable 1
+  # When a list, the times (microseconds) at which the progress dialog could
+  # redraw are appended to it (bench/builder_bench.tcl reads them).
+  variable redraws
+  # How often a long core step serves the dialog, in milliseconds.
+  variable pulse_ms 50
+}
+
 # The builders' progress dialog; Cancel leaves "Canceling..." in the status.
+# While it is open the core's long steps keep it drawn and stop when Cancel
+# is pressed (c_ProgressHook).
 proc App::dlg::Progress {title maximum} {
+  variable cancellable
   catch {destroy .prgdlg}
   set App::prgind 0
+  set cancellable 1
   ProgressDlg .prgdlg -parent [Form::get_path form1] -title $title \
       -variable App::prgind -textvariable Form::status(form1) -maximum $maximum \
       -stop "Cancel" -command {set Form::status(form1) "Canceling..."}
   update idletasks
+  c_ProgressHook App::dlg::Pulse $App::dlg::pulse_ms
 }
 
+# Run by the core's long steps about twenty times a second, after the pending
+# redraws and button presses: whether to stop the step.
+proc App::dlg::Pulse {} {
+  variable cancellable
+  App::dlg::Redrawn
+  return [expr {$cancellable && [App::dlg::Cancelled]}]
+}
+
+proc App::dlg::Redrawn {} {
+  variable redraws
+  if {[info exists redraws]} {
+    lappend redraws [clock microseconds]
+  }
+}
+
+# From here on Cancel cannot stop the builder.
+proc App::dlg::Uncancellable {} {
+  variable cancellable
+  set cancellable 0
+  catch {.prgdlg itemconfigure 0 -state disabled}
+}
+
+# A step's text never hides "Canceling...": the builder has still to see it.
 proc App::dlg::Step {text} {
-  if {$text ne ""} {
+  if {$text ne "" && ![App::dlg::Cancelled]} {
     set Form::status(form1) $text
   }
   incr App::prgind
   update
+  App::dlg::Redrawn
 }
 
 proc App::dlg::Status {text} {
-  set Form::status(form1) $text
+  if {![App::dlg::Cancelled]} {
+    set Form::status(form1) $text
+  }
   update
+  App::dlg::Redrawn
 }
 
 proc App::dlg::Cancelled {} {
@@ -160,8 +229,19 @@ proc App::dlg::Cancelled {} {
 }
 
 proc App::dlg::CloseProgress {} {
+  c_ProgressHook
   catch {destroy .prgdlg}
   set App::prgind 0
+}
+
+# Frees, with the command `free`, the objects still held by the named
+# variables of the caller (freed ones fail harmlessly: handles are never
+# issued twice).
+proc App::dlg::FreeLeft {free args} {
+  foreach var $args {
+    upvar 1 $var h
+    if {[info exists h]} { catch {$free $h} }
+  }
 }
 
 # ---------------------------------------------------------------- builders
@@ -175,18 +255,13 @@ proc App::dlg::new_object {scn name} {
   set Form::status(form1) "Starting.."
   set App::prgind 0
   set c [c_List2Curve [list 0.0 1.0 $limit 1.0]]
-  set curve [SceneLabels $scn]
-  set labels {}
-  foreach {x y} [c_Curve2List $curve] { lappend labels [expr {round($x)}] }
-  c_FreeCurve $curve
+  set labels [App::dlg::Labels $scn]
   set n [llength $labels]
   App::dlg::Progress "Building shell" [expr {3 * $n + 5}]
   set A [c_Spheric 1.8]
-  set made {}
   set status [catch {
     App::dlg::Status "Objects: borders"
     set border [Label2Border $scn $A 2 $limit]
-    lappend made [list c_FreeScene $border]
     App::dlg::Step {}
     if {[App::dlg::Cancelled]} { return -code break }
     set k [c_CountSceneVoxels $border]
@@ -204,24 +279,33 @@ proc App::dlg::new_object {scn name} {
       App::dlg::Status [format "Object %d/%d" $k $n]
       set bin [Threshold3 $border $i $i]
       App::dlg::Step {}
-      if {[App::dlg::Cancelled]} { c_FreeScene $bin; break }
+      if {[App::dlg::Cancelled]} break
       App::dlg::Status [format "Object %d/%d: normals" $k $n]
       set dist [TDistTrans3 $bin $A 2 $limit]
       c_FreeScene $bin
       c_SetObjectNormal $shell $dist $i
       App::dlg::Step {}
-      if {[App::dlg::Cancelled]} { c_FreeScene $dist; break }
+      if {[App::dlg::Cancelled]} break
       App::dlg::Status [format "Object %d/%d: antialiasing" $k $n]
       c_ClassifyObject $shell $dist $c $i
       c_FreeScene $dist
       App::dlg::Step {}
     }
   } message]
-  foreach free $made { catch {{*}$free} }
+  App::dlg::FreeLeft c_FreeScene border bin dist
   c_FreeCurve $c
   c_FreeAdjRel3 $A
   if {![info exists shell]} { set shell {} }
   return [App::dlg::EndBuild $status $message $scn $name $shell]
+}
+
+# The non-zero labels of a scene, rounded, in increasing order.
+proc App::dlg::Labels {scn} {
+  set curve [SceneLabels $scn]
+  set labels {}
+  foreach {x y} [c_Curve2List $curve] { lappend labels [expr {round($x)}] }
+  c_FreeCurve $curve
+  return $labels
 }
 
 # Builds a body shell from a grey scene; 1 when done, 0 when cancelled.
@@ -253,14 +337,15 @@ proc App::dlg::new_body {scn name} {
   return [App::dlg::EndBuild $status $message $scn $name $shell]
 }
 
-# The end of a shell builder whose steps ended with `status`: a failure or
-# a cancel frees the shell (an error is raised again) and gives 0; else the
-# shell gets the scene's voxel size and is registered under `name`: 1.
+# The end of a shell builder whose steps ended with `status`: a cancel
+# (between steps or inside one) frees the shell and gives 0; a failure frees
+# it and raises the error again; else the shell gets the scene's voxel size
+# and is registered under `name`: 1.
 proc App::dlg::EndBuild {status message scn name shell} {
   if {$status == 1 || $status == 3 || [App::dlg::Cancelled]} {
     if {$shell ne ""} { catch {c_FreeShell $shell} }
     App::dlg::CloseProgress
-    if {$status == 1} { error $message }
+    if {$status == 1 && ![App::dlg::Cancelled]} { error $message }
     return 0
   }
   App::dlg::Status "Finishing..."
@@ -274,22 +359,20 @@ proc App::dlg::EndBuild {status message scn name shell} {
 }
 
 # Resamples a labelled scene to the voxel size idx x idy x idz, object by
-# object through signed distances; returns the new scene's name.
+# object through signed distances; returns the new scene's name, empty when
+# cancelled.
 proc App::dlg::shape_based_interp {name idx idy idz} {
   global current last options
   set scn [Scene::get_handle $name]
   set sizes [list [GetXSize $scn] [GetYSize $scn] [GetNSlices $scn]]
-  set spacing [list [GetDx $scn] [GetDy $scn] [GetDz $scn]]
+  set spacing [App::dlg::Spacing $scn]
   set target [list $idx $idy $idz]
   set new {}
   foreach n $sizes d $spacing t $target {
     lappend new [expr {int(($n - 1) * $d / $t) + 1}]
   }
   set iscn [CreateScene {*}$new]
-  set curve [SceneLabels $scn]
-  set labels {}
-  foreach {x y} [c_Curve2List $curve] { lappend labels [expr {round($x)}] }
-  c_FreeCurve $curve
+  set labels [App::dlg::Labels $scn]
   set axes {}
   foreach axis {x y z} d $spacing t $target {
     if {$d != $t} { lappend axes $axis }
@@ -298,14 +381,8 @@ proc App::dlg::shape_based_interp {name idx idy idz} {
   foreach axis $axes {
     incr steps [lindex $sizes [dict get {x 0 y 1 z 2} $axis]]
   }
-  catch {destroy .prgdlg}
-  set App::prgind 0
-  set cancelled 0
-  ProgressDlg .prgdlg -parent [Form::get_path form1] -title "Shape Based Interpolation" \
-      -variable App::prgind -textvariable Form::status(form1) \
-      -maximum [expr {max(1, $steps * [llength $labels])}] -stop "Cancel" \
-      -command {catch {destroy .prgdlg}}
   set Form::status(form1) "Starting interpolation"
+  App::dlg::Progress "Shape Based Interpolation" [expr {max(1, $steps * [llength $labels])}]
   update
   set A [Circular 1.5]
   set status [catch {
@@ -314,7 +391,7 @@ proc App::dlg::shape_based_interp {name idx idy idz} {
       set bin [Threshold3 $scn $i $i]
       set voxel $spacing
       foreach axis $axes {
-        set Form::status(form1) [format "Interpolation in %s of object %d" $axis $i]
+        App::dlg::Status [format "Interpolation in %s of object %d" $axis $i]
         set dist [CreateScene [GetXSize $bin] [GetYSize $bin] [GetNSlices $bin]]
         App::dlg::SetSpacing $dist {*}[App::dlg::Spacing $bin]
         set count [dict get [list x [GetXSize $bin] y [GetYSize $bin] z [GetNSlices $bin]] $axis]
@@ -332,8 +409,8 @@ proc App::dlg::shape_based_interp {name idx idy idz} {
           }
           c_FreeGrayImage $slice
           c_FreeGrayImage $sdt
-          incr App::prgind
-          update
+          App::dlg::Step {}
+          if {[App::dlg::Cancelled]} { return -code break }
         }
         c_FreeScene $bin
         set k [dict get {x 0 y 1 z 2} $axis]
@@ -343,17 +420,20 @@ proc App::dlg::shape_based_interp {name idx idy idz} {
         set bin [Threshold3 $resampled 0 1000000]
         c_FreeScene $resampled
       }
-      set Form::status(form1) "Restoring labels"
+      App::dlg::Status "Restoring labels"
       c_RestoreLabels $iscn $bin $i
       c_FreeScene $bin
     }
   } message]
+  App::dlg::FreeLeft c_FreeScene bin dist resampled
+  App::dlg::FreeLeft c_FreeGrayImage slice sdt
   DestroyAdjRel $A
-  catch {destroy .prgdlg}
-  set App::prgind 0
-  if {$status == 1} {
+  set cancelled [App::dlg::Cancelled]
+  App::dlg::CloseProgress
+  if {$status != 0 || $cancelled} {
     c_FreeScene $iscn
-    error $message
+    if {$status == 1 && !$cancelled} { error $message }
+    return {}
   }
   # The new grid has the new spacing: recording the old one would stretch it.
   App::dlg::SetSpacing $iscn $idx $idy $idz
@@ -385,8 +465,9 @@ proc App::dlg::merge_shell {a b} {
     c_FreeScene $la
     c_FreeScene $lb
     set name [format "%s_with_%s" $a $b]
-    set built [App::dlg::new_object $merged $name]
+    set status [catch {App::dlg::new_object $merged $name} built]
     c_FreeScene $merged
+    if {$status} {error $built}
     if {$built} {return $current(shell)}
   }
   return {}
@@ -399,7 +480,8 @@ proc App::dlg::SameSize {ha hb} {
   return 1
 }
 
-# Copies the labels of a label shell into a body shell of the same size.
+# Copies the labels of a label shell into a body shell of the same size;
+# 0 when cancelled (the body shell is then as it was), else 1.
 proc App::dlg::put_label {body labelled} {
   global current last options
   set hb [Shell::get_handle $body]
@@ -409,34 +491,44 @@ proc App::dlg::put_label {body labelled} {
   set nz [GetShellZSize $hb]
   set scn [CreateScene [GetShellXSize $hb] [GetShellYSize $hb] $nz]
   App::dlg::Progress "Combining labels" [expr {3 + 3 * $nz}]
-  for {set z 0} {$z < $nz} {incr z} {
-    App::dlg::Status [format "Getting slice %d..." $z]
-    set slice [GetShellZSlice $hl $z]
-    App::dlg::Step {}
-    if {[App::dlg::Cancelled]} { c_FreeGrayImage $slice; break }
-    set filled [FillSlice $slice]
-    c_FreeGrayImage $slice
-    App::dlg::Step {}
-    if {[App::dlg::Cancelled]} { c_FreeGrayImage $filled; break }
-    PutSlice $filled $scn $z
-    c_FreeGrayImage $filled
-    App::dlg::Step {}
-    if {[App::dlg::Cancelled]} break
-  }
-  if {[App::dlg::Cancelled]} {
+  set status [catch {
+    for {set z 0} {$z < $nz} {incr z} {
+      App::dlg::Status [format "Getting slice %d..." $z]
+      set slice [GetShellZSlice $hl $z]
+      App::dlg::Step {}
+      if {[App::dlg::Cancelled]} break
+      set filled [FillSlice $slice]
+      c_FreeGrayImage $slice
+      App::dlg::Step {}
+      if {[App::dlg::Cancelled]} break
+      PutSlice $filled $scn $z
+      c_FreeGrayImage $filled
+      App::dlg::Step {}
+      if {[App::dlg::Cancelled]} break
+    }
+  } message]
+  App::dlg::FreeLeft c_FreeGrayImage slice filled
+  if {$status != 0 || [App::dlg::Cancelled]} {
     c_FreeScene $scn
     App::dlg::CloseProgress
+    if {$status == 1 && ![App::dlg::Cancelled]} { error $message }
     return 0
   }
+  # The body shell changes from here on: a stop half way would spoil it.
+  App::dlg::Uncancellable
   App::dlg::Status "Setting labels..."
-  SetShellLabel $hb $scn
+  set status [catch {
+    SetShellLabel $hb $scn
+    App::mark_changed $body
+    App::dlg::Step "Setting normals..."
+    c_SetDistNormal $hb
+    App::dlg::Step "Finishing..."
+    ShellNObjects $hb
+    App::dlg::Step {}
+  } message]
   c_FreeScene $scn
-  App::dlg::Step "Setting normals..."
-  c_SetDistNormal $hb
-  App::dlg::Step "Finishing..."
-  ShellNObjects $hb
-  App::dlg::Step {}
   App::dlg::CloseProgress
+  if {$status == 1} { error $message }
   set Form::status(form1) {}
   return 1
 }
@@ -481,8 +573,18 @@ proc App::dlg::Panel {button {onclose {}}} {
   wm transient $top [winfo toplevel $button]
   set f [frame $top.f -relief raised -borderwidth 2]
   pack $f -fill both -expand yes
-  bind $f <Leave> [list App::dlg::LeavePanel $top %W %x %y $onclose]
+  # Only a pointer that came in can leave: the panel opens beside it.
+  variable entered
+  set entered($top) 0
+  bind $f <Enter> [list App::dlg::EnterPanel $top %m]
+  bind $f <Leave> [list App::dlg::LeavePanel $top %W %x %y %m $onclose]
   return $f
+}
+
+# Where the pointer came in: a panel that moves away from a still pointer
+# (it is laid out anew when reopened) has not been left.
+proc App::dlg::EnterPanel {top mode} {
+  if {$mode eq "NotifyNormal"} { set App::dlg::entered($top) [winfo pointerxy $top] }
 }
 
 proc App::dlg::OpenPanel {button f {above 0}} {
@@ -500,12 +602,19 @@ proc App::dlg::OpenPanel {button f {above 0}} {
   catch {BWidget::grab set $f}
 }
 
-proc App::dlg::LeavePanel {top w x y onclose} {
+proc App::dlg::LeavePanel {top w x y mode onclose} {
   if {![winfo exists $top]} return
   set f $top.f
   if {$w ne $f} return
-  # Leaving into a child of the panel is not leaving it.
-  if {$x >= 0 && $y >= 0 && $x < [winfo width $f] && $y < [winfo height $f]} return
+  # Setting or releasing the grab is not the pointer leaving.
+  variable entered
+  if {$mode ne "NotifyNormal" || $entered($top) in {0 {}} ||
+      [winfo pointerxy $top] eq $entered($top)} return
+  # Leaving into a child of the panel is not leaving it; the window under
+  # the pointer tells (the panel's own size lags behind while it is laid
+  # out anew).
+  set under [winfo containing [winfo pointerx $top] [winfo pointery $top]]
+  if {$under eq $top || [string first $top. $under] == 0} return
   App::dlg::ClosePanel $top $onclose
 }
 
@@ -578,6 +687,7 @@ proc App::dlg::set_color {button} {
   set colour [SelectColor::menu $button.color [list below $button] \
       -color [$button cget -background]]
   if {$colour ne ""} {
+    if {$current(selobj) != 0} { App::mark_changed $current(shell) }
     App::object::paint $colour
   }
 }
@@ -590,7 +700,10 @@ proc App::dlg::opacity {button} {
       -from 0.0 -to 1.0 -resolution 0.01 -bigincrement 0.1 -digits 3 -width 12 \
       -font {helvetica 8} -showvalue 1
   pack $f.scale -fill x
-  bind $f.scale <ButtonRelease-1> [list App::dlg::ClosePanel [winfo toplevel $f] App::dlg::ApplyOpacity]
+  # Closed once the scale's own release handling is over (it still uses
+  # the scale).
+  bind $f.scale <ButtonRelease-1> [list after idle \
+      [list App::dlg::ClosePanel [winfo toplevel $f] App::dlg::ApplyOpacity]]
   set App::status [ObjectList::get_text $current(shell) $current(selobj)]
   App::dlg::OpenPanel $button $f
 }

@@ -124,6 +124,8 @@ proc Frame::curves {parent kind} {
   set ns [expr {$kind eq "den" ? "DGraph" : "GGraph"}]
   lassign [Frame::titled $parent "Classification curves - $word"] inner row
   Form::add_cbox $kind $row
+  # Narrow enough that the pencil at the end of the row stays on screen.
+  $Form::cbox($kind) configure -width 12
   Form::add_bbox $kind $row
   Form::add_bbox preview_$kind $row
   Form::add_bbox train_$kind $row

@@ -13,6 +13,7 @@
 #include "core/adjacency3.h"
 #include "core/common.h"
 #include "core/image.h"
+#include "core/progress.h"
 #include "core/scene.h"
 #include "lib2d/analysis.h"
 #include "segment/annscn.h"
@@ -59,9 +60,10 @@ inline bool IsBorderVoxel(const Scene *scn, const int *v, int x, int y, int z) {
 // neither is ever processed or changed.
 void InitCosts(const Scene *scn, const FramedShape &f, signed char side, Propagation *pr,
                LargeVector<int> *cost) {
-  cost->assign(f.nvoxels, kBlocked);
+  progress::Fill(cost, f.nvoxels, kBlocked);
   int *K = cost->data();
-  for (int z = 0; z < scn->zsize; z++)
+  for (int z = 0; z < scn->zsize; z++) {
+    progress::Tick();
     for (int y = 0; y < scn->ysize; y++) {
       const int *row = scn->data.data() + scn->Address(0, y, z);
       int q = f.Address(0, y, z);
@@ -79,6 +81,7 @@ void InitCosts(const Scene *scn, const FramedShape &f, signed char side, Propaga
         }
       }
     }
+  }
 }
 
 void SetRelation(const AdjRel3 *A, const FramedShape &f, Propagation *pr) {
@@ -148,7 +151,8 @@ std::unique_ptr<Scene> SignedDistances(const Scene *bin, const AdjRel3 *A, signe
   int *K = cost.data();
   const int *in = bin->data.data();
   int *o = K;
-  for (int z = 0; z < bin->zsize; z++)
+  for (int z = 0; z < bin->zsize; z++) {
+    progress::Tick();
     for (int y = 0; y < bin->ysize; y++) {
       const int *row = K + f.Address(0, y, z);
       for (int x = 0; x < bin->xsize; x++, in++, o++) {
@@ -156,6 +160,7 @@ std::unique_ptr<Scene> SignedDistances(const Scene *bin, const AdjRel3 *A, signe
         *o = *in == 0 ? -k : k;
       }
     }
+  }
   return SceneOver(std::move(cost), bin->xsize, bin->ysize, bin->zsize);
 }
 
@@ -178,12 +183,15 @@ std::unique_ptr<Scene> Label2Border(const Scene *lscn, const AdjRel3 *A, signed 
   LargeVector<int> cost;
   InitCosts(lscn, f, side, &pr, &cost);
   SetRelation(A, f, &pr);
-  LargeVector<int> labels(f.nvoxels, 0);  // framed with 0, the background's label
-  for (int z = 0; z < lscn->zsize; z++)
+  LargeVector<int> labels;  // framed with 0, the background's label
+  progress::Fill(&labels, f.nvoxels, 0);
+  for (int z = 0; z < lscn->zsize; z++) {
+    progress::Tick();
     for (int y = 0; y < lscn->ysize; y++) {
       const int *in = lscn->data.data() + lscn->Address(0, y, z);
       std::copy(in, in + lscn->xsize, labels.begin() + f.Address(0, y, z));
     }
+  }
   pr.cost = cost.data();
   pr.labels = labels.data();
   pr.nvoxels = f.nvoxels;
@@ -195,13 +203,15 @@ std::unique_ptr<Scene> Label2Border(const Scene *lscn, const AdjRel3 *A, signed 
   PropagateDisplacements(pr);
 
   auto out = CreateScene(lscn->xsize, lscn->ysize, lscn->zsize);
-  for (int z = 0; z < lscn->zsize; z++)
+  for (int z = 0; z < lscn->zsize; z++) {
+    progress::Tick();
     for (int y = 0; y < lscn->ysize; y++) {
       const int *in = lscn->data.data() + lscn->Address(0, y, z);
       int *o = out->data.data() + out->Address(0, y, z);
       const int *K = cost.data() + f.Address(0, y, z);
       for (int x = 0; x < lscn->xsize; x++) o[x] = K[x] >= 0 && K[x] != kUnreached ? in[x] : 0;
     }
+  }
   return out;
 }
 

@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include "core/progress.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -99,6 +101,7 @@ bool Run(const Propagation &pr) {
   long long v = 0;  // the cost being served
   int slot = 0;     // v mod nb
   while (pending > 0) {
+    progress::Tick();
     std::vector<int> &bucket = ring[slot];
     const int kv = static_cast<int>(v);
     // Indexing, not iterators: only a cost step of nb or more (which the
@@ -281,6 +284,7 @@ inline uint64_t ImprovableLanesOneByOne(const int *K, int p, const RowNeighbourh
 void RowsToTiles(int *K, int fx, int fy, int fz, bool toTiles) {
   std::vector<int> band(4 * static_cast<size_t>(fx));
   for (long long b = 0; b < static_cast<long long>(fy / 4) * fz; b++) {
+    progress::Tick();
     int *base = K + b * 4 * fx;
     std::copy(base, base + 4 * fx, band.begin());
     for (int r = 0; r < 4; r++)
@@ -496,6 +500,7 @@ bool RunCarried(const Propagation &pr, const RowNeighbourhood &rn, const TileNei
   while (pending > 0) {
     EntryRing::List *list = &ring[slot];
     for (int blk = list->first; blk != -1; blk = ring.Next(blk)) {
+      progress::Tick();
       const Entry *block = ring.Block(blk);
       // The last block of the list is full up to list->cur; appends to the
       // list being served go to `carried`, so the bound does not move.

@@ -86,5 +86,79 @@ shot slice_scene {
   App::window::slice
   foreach s [Shell::names] { set current(shell) $s; App::free shell }
 }
+
+# The whole screen: dialogs and drop-down panels are windows of their own.
+proc shotScreen {name} {
+  send $::app {update}
+  after 300
+  exec import -window root [file join $::out $name.png]
+  puts [file join $::out $name.png]
+}
+
+proc waitFor {script} {
+  while {[catch {send $::app $script} ok] || !$ok} { after 20 }
+}
+
+# The wizard's first questions, on the phantom's labelled scene.
+send $app [list proc ::tk_getOpenFile args [list return [file join $demo phantom_labels.scn]]]
+send $app {after idle App::dlg::wizard}
+waitFor {winfo viewable .tmpldlg}
+shotScreen wizard_welcome
+send $app {after idle {.tmpldlg invoke 0}}
+waitFor {expr {[winfo exists .tmpldlg] && [winfo viewable .tmpldlg] && [string match *labeled* [[.tmpldlg getframe].msg cget -text]]}}
+shotScreen wizard_labelled
+send $app {after idle {.tmpldlg invoke 1}}
+waitFor {expr {[winfo exists .tmpldlg] && [winfo viewable .tmpldlg] && [string match *isometric* [[.tmpldlg getframe].msg cget -text]]}}
+shotScreen wizard_isometric
+send $app {after idle {.tmpldlg invoke 1}}
+waitFor {expr {[winfo exists .tmpldlg] && [winfo viewable .tmpldlg]}}
+# Grey from here on: no body shell, no MIP.
+send $app {after idle {.tmpldlg invoke 1}}
+waitFor {expr {[winfo exists .tmpldlg] && [winfo viewable .tmpldlg]}}
+send $app {after idle {.tmpldlg invoke 1}}
+waitFor {expr {!$App::dlg::wizard_running}}
+
+# A label shell builder half way.
+send $app {
+  set ::shot_h [Scene::get_handle $current(scn)]
+  after idle {App::dlg::new_object $::shot_h phantom_objects}
+}
+waitFor {expr {[winfo exists .prgdlg] && [string match "Object 3*" $Form::status(form1)]}}
+exec import -window root [file join $out progress.png]
+puts [file join $out progress.png]
+waitFor {expr {![winfo exists .prgdlg]}}
+
+# The export dialog.
+send $app {after idle App::dlg::export}
+waitFor {expr {[winfo exists .expdlg] && [winfo viewable .expdlg]}}
+shotScreen export
+send $app {after idle {.expdlg invoke 1}}
+waitFor {expr {![winfo exists .expdlg]}}
+
+# The drop-down panels, each opened by its button.
+foreach {name box index} {
+  panel_opacity cxt 1  panel_guides guide 0  panel_lock view_3 3
+  panel_windowlevel zslices 2  panel_windowlevel_3d view_3 2  menu_method render 0
+} {
+  send $app [list apply {{box index} {[App::bbox_button $box $index] invoke}} $box $index]
+  shotScreen $name
+  send $app {
+    set todo [winfo children .]
+    while {[llength $todo]} {
+      set todo [lassign $todo w]
+      if {[lindex [split $w .] end] in {menu methods}} {
+        catch {grab release [grab current]}
+        catch {tk::MenuUnpost $w}
+        catch {destroy $w}
+      } else {
+        lappend todo {*}[winfo children $w]
+      }
+    }
+  }
+}
+send $app {set options(windowlevel) 1}
+send $app {[App::bbox_button zslices 2] invoke}
+shotScreen panel_windowlevel_curve
+
 send $app {after idle ::exit}
 exit

@@ -42,7 +42,8 @@ const std::set<std::string> kAdditions = {
     "DestroySet", "BMapNew", "BMapGet", "BMapSet", "BMapDestroy", "CreateBorder", "DestroyBorder",
     "Circular", "DestroyAdjRel", "Annotate", "AddSeed", "GetCost", "GetLabel", "GetPred",
     "DeAnnotate",
-    "c_CommandTable", "DestroyVoxelArray", "DestroyListArray", "DestroyBodyArray",
+    "c_CommandTable", "c_ProgressHook", "c_LiveObjects", "DestroyVoxelArray", "DestroyListArray",
+    "DestroyBodyArray",
     "WriteMovie",
     // Volume files of other tools (tcl_volume_io).
     "ReadVolume", "ReadDicomSeries", "ListDicomSeries", "WriteVolume", "WriteCImagePng",

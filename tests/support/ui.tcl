@@ -211,3 +211,72 @@ proc voxelsOf {nx ny nz expression} {
   }
   return $values
 }
+
+# Waits until `script`, evaluated in the program, is true; fails after `ms`.
+proc waitFor {script {ms 20000}} {
+  set end [expr {[clock milliseconds] + $ms}]
+  while 1 {
+    if {![catch {ui $script} r] && [string is true -strict $r]} return
+    if {[clock milliseconds] > $end} { error "timed out waiting for: $script" }
+    after 10
+  }
+}
+
+# Answers the next question dialog as a user would, by clicking its button
+# `index` (for yes/no: 0 yes, 1 no); returns the question's text.
+proc answer {index} {
+  waitFor [list apply {{b} {
+    expr {[winfo exists $b] && [winfo viewable $b] && [grab current] eq ".tmpldlg"}
+  }} .tmpldlg.bbox.b$index]
+  set id [ui {winfo id .tmpldlg}]
+  set text [ui {[.tmpldlg getframe].msg cget -text}]
+  clickWidget .tmpldlg.bbox.b$index
+  waitFor [list apply {{id} {
+    expr {![winfo exists .tmpldlg] || [winfo id .tmpldlg] ne $id}
+  }} $id]
+  return $text
+}
+
+# The file dialogs of the program answer `path` (empty: the user cancelled)
+# without showing themselves; the options they were called with are kept
+# in ::fileDialog(open) or ::fileDialog(save) of the program.
+proc fileDialogsAnswer {path} {
+  ui [list apply {{path} {
+    foreach kind {open save} {
+      proc ::tk_get[string totitle $kind]File args [format {
+        set ::fileDialog(%s) $args
+        return %s
+      } $kind [list $path]]
+    }
+  }} $path]
+}
+
+# Starts the import wizard the way the menu entry does (from the event
+# loop, so that sends are answered while its dialogs wait).
+proc startWizard {} {
+  ui {after idle App::dlg::wizard}
+  waitFor {winfo exists .tmpldlg}
+}
+
+proc wizardDone {} {
+  waitFor {expr {![info exists App::dlg::wizard_running] || !$App::dlg::wizard_running}}
+}
+
+# The bytes of a shell written by the core; the shell is freed.
+proc shellBytes {shell path} {
+  if {[c_IsBodyShell $shell]} {
+    WriteBodyShell $shell $path
+  } else {
+    WriteShell $shell $path
+  }
+  c_FreeShell $shell
+  return [readFile $path]
+}
+
+# The program's current shell saved through its save button, as bytes.
+proc savedShell {path} {
+  fileDialogsAnswer $path
+  clickWidget [ui {App::bbox_button shell 2}]
+  waitFor [list file exists $path]
+  return [readFile $path]
+}

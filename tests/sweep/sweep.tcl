@@ -27,6 +27,8 @@ set shell [info nameofexecutable]
 # Commands the sweep never calls, with the reason for each.
 set skipped {
   c_CommandTable {lists the table; takes no arguments}
+  c_ProgressHook {its script runs inside every later long command}
+  c_LiveObjects {takes no arguments}
 }
 
 # ---- hostile values ----

@@ -1,14 +1,20 @@
-# Shared by the benchmarks that drive the real program on the current
-# display: starting and stopping it, and medians. Loaded with
-#   eval [readFile [file join [file dirname [info script]] ui_util.tcl]]
-package require Tk
-wm withdraw .
-tk appname [file rootname [file tail [info script]]]-[pid]
+# Helpers of the interface benches (bench/*.tcl), loaded with
+#   eval [read of this file]   (source reads only the file store)
+# Starting and stopping the real program on the current display, and
+# medians.
 set bin [file dirname [info nameofexecutable]]
 
 proc median {values} {
   set v [lsort -real $values]
   return [lindex $v [expr {[llength $v] / 2}]]
+}
+
+# Whether a process runs: a zombie that nobody reaps has ended.
+proc alive {pid} {
+  if {[catch {open /proc/$pid/stat} f]} {return 0}
+  set stat [read $f]
+  close $f
+  return [expr {[lindex [split [string range $stat [string last ")" $stat] end] " "] 1] ne "Z"}]
 }
 
 # Starts the program; returns {app milliseconds-to-mapped}. The window is
@@ -43,14 +49,6 @@ proc newApp {} {
     }
     after 20
   }
-}
-
-# Whether a process runs: a zombie that nobody reaps has ended.
-proc alive {pid} {
-  if {[catch {open /proc/$pid/stat} f]} {return 0}
-  set stat [read $f]
-  close $f
-  return [expr {[lindex [split [string range $stat [string last ")" $stat] end] " "] 1] ne "Z"}]
 }
 
 proc stop {app} {
