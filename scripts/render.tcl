@@ -39,49 +39,67 @@ proc App::render::CancelPending {view} {
   }
 }
 
-# Writes the shown rendering as the next movie frame while recording.
+# Writes the shown rendering as the next movie frame while recording. A
+# frame that would replace one of an earlier recording (the shell changed
+# during the recording) asks first, as the start of a recording does; a
+# frame that cannot be written stops the recording.
 proc App::render::movie {photo} {
   global current last options
   variable frames
   variable times
   if {!$options(movie) || $current(shell) eq ""} return
   set file [format "%s_movie.%d" $current(shell) [expr {$current(movie_frame) + 100}]]
-  WriteCImage [Image::get_handle $photo] $file
+  if {[file exists $file] && $file ni $frames && ![App::render::MakeWay]} {
+    App::switch movie
+    return
+  }
+  set file [format "%s_movie.%d" $current(shell) [expr {$current(movie_frame) + 100}]]
+  if {[catch {WriteCImage [Image::get_handle $photo] $file} message]} {
+    App::report "The recording stopped: $message"
+    App::switch movie
+    return
+  }
   lappend frames $file
   lappend times [clock milliseconds]
   incr current(movie_frame)
 }
 
 # The movie button: starting a recording over the frames of an earlier one
-# asks first (keep them and number on after them, replace them, or do not
-# record); stopping makes the frames of this recording into one animated
+# asks first; stopping makes the frames of this recording into one animated
 # file. Returns 0 when the recording is not to start.
 proc App::render::record {on} {
-  global current last options
   variable frames
   variable times
   if {!$on} {
     App::render::SaveMovie
     return 1
   }
-  set next [expr {$current(movie_frame) + 100}]
-  set earlier [App::render::EarlierFrames $current(shell) $next]
-  if {[llength $earlier]} {
-    set used [lindex $earlier end 1]
-    set answer [tk_messageBox -parent . -icon question -type yesnocancel -title "Record movie" \
-        -message [format "Files of an earlier recording are in the way: %s_movie.%d to %s_movie.%d." \
-            $current(shell) $next $current(shell) $used] \
-        -detail "Yes keeps them and numbers the new frames after them, No replaces them, Cancel does not record."]
-    ::switch -- $answer {
-      yes { set current(movie_frame) [expr {$used - 100 + 1}] }
-      no {
-        foreach entry $earlier { file delete -- [lindex $entry 0] }
-      }
-      default { return 0 }
-    }
-  }
+  if {![App::render::MakeWay]} { return 0 }
   set frames {}
   set times {}
+  return 1
+}
+
+# Whether the next frames of the current shell may be written: when files of
+# an earlier recording are in their way, the user keeps them and the
+# numbering moves on past them, replaces them, or does not record (0).
+proc App::render::MakeWay {} {
+  global current last options
+  set next [expr {$current(movie_frame) + 100}]
+  set earlier [App::render::EarlierFrames $current(shell) $next]
+  if {![llength $earlier]} { return 1 }
+  set used [lindex $earlier end 1]
+  set answer [tk_messageBox -parent . -icon question -type yesnocancel -title "Record movie" \
+      -message [format "Files of an earlier recording are in the way: %s_movie.%d to %s_movie.%d." \
+          $current(shell) $next $current(shell) $used] \
+      -detail "Yes keeps them and numbers the new frames after them, No replaces them, Cancel does not record."]
+  ::switch -- $answer {
+    yes { set current(movie_frame) [expr {$used - 100 + 1}] }
+    no {
+      foreach entry $earlier { file delete -- [lindex $entry 0] }
+    }
+    default { return 0 }
+  }
   return 1
 }
 
@@ -91,7 +109,9 @@ proc App::render::record {on} {
 proc App::render::EarlierFrames {name next} {
   set found {}
   set prefix ${name}_movie.
-  foreach file [glob -nocomplain -- *_movie.*] {
+  # A working directory that went away holds nothing; writing will say so.
+  if {[catch {glob -nocomplain -- *_movie.*} files]} { set files {} }
+  foreach file $files {
     if {[string first $prefix $file] != 0} continue
     set tail [string range $file [string length $prefix] end]
     if {[regexp {^([0-9]+)$} $tail -> n] || [regexp {^[0-9]+-([0-9]+)\.gif$} $tail -> n]} {
