@@ -48,12 +48,15 @@ proc App::render::movie {photo} {
   variable frames
   variable times
   if {!$options(movie) || $current(shell) eq ""} return
-  set file [format "%s_movie.%d" $current(shell) [expr {$current(movie_frame) + 100}]]
-  if {[file exists $file] && $file ni $frames && ![App::render::MakeWay]} {
-    App::switch movie
-    return
+  set file [App::render::FrameFile]
+  if {[file exists $file] && $file ni $frames} {
+    if {![App::render::MakeWay]} {
+      App::switch movie
+      return
+    }
+    # Kept frames move the numbering past them.
+    set file [App::render::FrameFile]
   }
-  set file [format "%s_movie.%d" $current(shell) [expr {$current(movie_frame) + 100}]]
   if {[catch {WriteCImage [Image::get_handle $photo] $file} message]} {
     App::report "The recording stopped: $message"
     App::switch movie
@@ -62,6 +65,12 @@ proc App::render::movie {photo} {
   lappend frames $file
   lappend times [clock milliseconds]
   incr current(movie_frame)
+}
+
+# The file of the next movie frame of the current shell, numbered from 100.
+proc App::render::FrameFile {} {
+  global current
+  return [format "%s_movie.%d" $current(shell) [expr {$current(movie_frame) + 100}]]
 }
 
 # The movie button: starting a recording over the frames of an earlier one
@@ -234,14 +243,20 @@ proc App::render::start {view} {
   }
 }
 
-proc App::render::rotation {view x y} {
+# One motion event of a drag: the previous position goes to `last`, the
+# pointer's to `current`; returns the turn {dx dy} it asks for.
+proc App::render::Step {view x y} {
   global current last options
-  if {$current(shell) eq ""} return
   set last(pos_x) $current(pos_x)
   set last(pos_y) $current(pos_y)
   lassign [App::render::Position $view $x $y] current(pos_x) current(pos_y)
-  set dx [expr {$current(pos_y) - $last(pos_y)}]
-  set dy [expr {$last(pos_x) - $current(pos_x)}]
+  return [list [expr {$current(pos_y) - $last(pos_y)}] [expr {$last(pos_x) - $current(pos_x)}]]
+}
+
+proc App::render::rotation {view x y} {
+  global current last options
+  if {$current(shell) eq ""} return
+  lassign [App::render::Step $view $x $y] dx dy
   if {!$options(shell_lock)} {
     Shell::rotate $current(shell) $dx $dy
   } else {

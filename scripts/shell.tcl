@@ -27,14 +27,9 @@ namespace eval Shell {
 }
 
 proc Shell::new {h args} {
-  variable handle
-  variable file
-  variable scn
-  variable cxt
-  variable plane
-  variable curve
-  variable cmd
+  variable fields
   variable order
+  foreach var $fields { variable $var }
   set name [App::registry_name shell [array names handle] $args]
   set handle($name) $h
   if {[c_IsBodyShell $h]} {

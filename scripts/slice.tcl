@@ -14,21 +14,14 @@ namespace eval App::slice {
 # current scene, else 0.
 proc App::slice::max {axis} {
   global current last options
+  if {$axis ni {x y}} { set axis z }
   if {$current(shell) ne ""} {
-    set h [Shell::get_handle $current(shell)]
-    switch -- $axis {
-      x { return [expr {[GetShellXSize $h] - 1}] }
-      y { return [expr {[GetShellYSize $h] - 1}] }
-      default { return [expr {[GetShellZSize $h] - 1}] }
-    }
+    set size [dict get {x GetShellXSize y GetShellYSize z GetShellZSize} $axis]
+    return [expr {[$size [Shell::get_handle $current(shell)]] - 1}]
   }
   if {$current(scn) ne ""} {
-    set h [Scene::get_handle $current(scn)]
-    switch -- $axis {
-      x { return [expr {[GetXSize $h] - 1}] }
-      y { return [expr {[GetYSize $h] - 1}] }
-      default { return [expr {[GetNSlices $h] - 1}] }
-    }
+    set size [dict get {x GetXSize y GetYSize z GetNSlices} $axis]
+    return [expr {[$size [Scene::get_handle $current(scn)]] - 1}]
   }
   return 0
 }
